@@ -1,0 +1,85 @@
+#include "qwa.h"
+
+#include <QEvent>
+#include <QFile>
+#include <QIcon>
+#include <QSerialPortInfo>
+#include <QThread>
+
+#include <cstdlib>
+
+Qwa::Qwa(QWidget *parent)
+    : QWidget(parent),
+      pendingCommand(0),
+      radioGroup(nullptr),
+      searchTimer(nullptr),
+      acquireTimer(nullptr),
+      portOpen(false),
+      searchAddress(1)
+{
+    searchTimer = new QTimer(this);
+    connect(searchTimer, &QTimer::timeout, this, &Qwa::sousuodizhi);
+    acquireTimer = new QTimer(this);
+    connect(acquireTimer, &QTimer::timeout, this, &Qwa::caijihanshu);
+
+    ui.setupUi(this);
+    // The form opens the icon from the working directory; started elsewhere,
+    // take it from beside the program instead.
+    if (windowIcon().isNull()) {
+        const QString iconPath = findBesideProgram(QStringLiteral("天线.png"));
+        if (QFile::exists(iconPath))
+            setWindowIcon(QIcon(iconPath));
+    }
+
+    radioGroup = new QButtonGroup(this);
+    const QList<QRadioButton *> radios = {ui.radio39mA, ui.radio4mA, ui.radio8mA, ui.radio12mA,
+                                          ui.radio16mA, ui.radio20mA, ui.radio208mA};
+    for (int id = 0; id < radios.size(); ++id)
+        radioGroup->addButton(radios[id], id);
+    for (QRadioButton *radio : radios)
+        connect(radio, &QRadioButton::clicked, this, &Qwa::onRadioClickSlot);
+
+    ui.progressBar->setRange(0, 247);
+    ui.comchuankou->installEventFilter(this);
+    portOpen = false;
+    fillPortList();
+    connect(&serialPort, &QSerialPort::readyRead, this, &Qwa::on_SerialPort_ReadyRead);
+    connect(&serialPort, &QSerialPort::errorOccurred, this, &Qwa::onPortError);
+}
+
+Qwa::~Qwa()
+{
+    delete searchTimer;
+}
+
+bool Qwa::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonPress && watched == ui.comchuankou) {
+        ui.comchuankou->clear();
+        fillPortList();
+    }
+    return false;
+}
+
+void Qwa::fillPortList()
+{
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &info : ports)
+        ui.comchuankou->addItem(info.portName(), QVariant());
+    // Pseudo-terminals (the simulator's, a test's) are never listed by the system.
+    const QString extra = QString::fromLocal8Bit(qgetenv("NVB_EXTRA_PORTS"));
+    const QStringList paths = extra.split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    for (const QString &path : paths)
+        ui.comchuankou->addItem(path, QVariant());
+}
+
+void Qwa::pulseProgressBar()
+{
+    ui.progressBar->setValue(0);
+    QThread::msleep(100);
+    ui.progressBar->setValue(100);
+    QThread::msleep(100);
+    ui.progressBar->setValue(200);
+    QThread::msleep(100);
+    ui.progressBar->setValue(247);
+}

@@ -1,0 +1,175 @@
+#pragma once
+
+#include <QButtonGroup>
+#include <QByteArray>
+#include <QSet>
+#include <QSerialPort>
+#include <QString>
+#include <QTimer>
+#include <QTranslator>
+#include <QWidget>
+
+#include <cstdint>
+#include <deque>
+
+#include "ui_qwa.h"
+
+class QEvent;
+
+// The one main window: owns the form, the serial link and its receive state,
+// the search and acquisition timers, the test-current radio group and the translator.
+class Qwa : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit Qwa(QWidget *parent = nullptr);
+    ~Qwa() override;
+
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+    // Appends the serial ports the system reports, then each path of NVB_EXTRA_PORTS.
+    void fillPortList();
+    // Completion indication: 0, 100, 200, 247 with blocking 100 ms pauses.
+    void pulseProgressBar();
+    bool applyPortSettings();
+    // Address the unicast requests go to: the current text of comdizhi, low 8 bits.
+    std::uint8_t targetAddress() const;
+
+    // The reception after the port read: queue, measure, test, dispatch.
+    void receiveBytes(const QByteArray &bytes);
+
+    // Window state that tests and the benchmark observe.
+    std::uint8_t currentCommand() const { return pendingCommand; }
+    void setCurrentCommand(std::uint8_t code) { pendingCommand = code; }
+    std::size_t queuedBytes() const { return rxQueue.size(); }
+    bool isPortOpen() const { return portOpen; }
+    int searchCount() const { return searchAddress; }
+    const Ui::QwaClass &form() const { return ui; }
+    QSerialPort &port() { return serialPort; }
+    QTimer *searchTimerObject() const { return searchTimer; }
+    QTimer *acquireTimerObject() const { return acquireTimer; }
+    QButtonGroup *radioButtons() const { return radioGroup; }
+
+private slots:
+    void on_Btodakai_clicked();
+    void on_Btoyuyan_clicked();
+    void on_Btosousuo_clicked();
+    void sousuodizhi();
+    void on_Btoguangbo_clicked();
+    void on_Btoxiugai_clicked();
+    void on_BtoduquJ_clicked();
+    void on_BtoduquB_clicked();
+    void on_BtoxieruHZ_clicked();
+    void on_BtoxieruSF_clicked();
+    void on_BtoxiugaiJ_clicked();
+    void on_BtoxiugaiB_clicked();
+    void on_Btocaiji_clicked();
+    void on_BtoDL_clicked();
+    void on_BtoTDduqu_clicked();
+    void on_BtoTDxiugai_clicked();
+    void on_BtoBSduqu_clicked();
+    void on_BtoBSxiugai_clicked();
+    void on_BtoDLjiaozhun_clicked();
+    void on_Btoceshi_clicked();
+    void onRadioClickSlot();
+    void on_BtoZDceshi_clicked();
+    void on_Btotuichu_clicked();
+    void on_pushButton_clicked();
+    void on_pushButton2_clicked();
+    void on_btnReadSF_clicked();
+    void on_btnReadFreq_clicked();
+    void on_btnWrSF_clicked();
+    void on_btnWrFreq_clicked();
+    void on_BtnRdRange_clicked();
+    void on_btnRdNum_clicked();
+    void on_btnRdID_clicked();
+    void on_btnRdFWV_clicked();
+    void on_btnRdSampleRate_clicked();
+    void on_btnRdAnologOut_clicked();
+    void on_BtnWrRange_clicked();
+    void on_btnWrNum_clicked();
+    void on_btnWrID_clicked();
+    void on_btnWrFWV_clicked();
+    void on_btnWrSampleRate_clicked();
+    void on_btnWrAnologOut_clicked();
+    void on_pushButton_AT1_clicked();
+    void on_pushButton_AT2_clicked();
+    void on_pushButton_AT3_clicked();
+    void on_pushButton_AT4_clicked();
+    void on_pushButton_AT5_clicked();
+    void on_pushButton_AT6_clicked();
+    void on_pushButton_Yes_clicked();
+    void on_pushButton_connect_clicked();
+    void on_pushButton_OPaLI_clicked();
+    void on_pushButtonJSQchange_clicked();
+    void on_BtoJSQRead_clicked();
+    void caijihanshu();
+    void on_comDL_activated(int index);
+    void on_BtoduquSF_clicked();
+    void on_BtoduquHZ_clicked();
+    void on_SerialPort_ReadyRead();
+
+private:
+    friend struct ReplyTable;
+
+    // Send operations over the shared transmit buffer.
+    void sendFrame(int n);
+    void sendFrameKeep(int n);
+    void sendRaw(int n);
+    void writeToPort(const std::uint8_t *bytes, int n);
+    void onPortError(QSerialPort::SerialPortError error);
+    void resetReception();
+    void setPortClosedState();
+
+    // Modbus requests addressed to targetAddress.
+    void sendRegisterRead(std::uint8_t code, std::uint16_t reg, std::uint16_t count);
+    void sendRegisterWrite(std::uint8_t code, std::uint16_t reg, std::uint16_t value);
+
+    // Reply handlers, run by the reception once a reply has passed its test.
+    void handleSearchReply(const std::uint8_t *reply, int n);
+    void handleBroadcastReply(const std::uint8_t *reply, int n);
+    void handleAddressChangeReply(const std::uint8_t *reply, int n);
+    void handleParityReply(const std::uint8_t *reply, int n);
+    void handleBaudReply(const std::uint8_t *reply, int n);
+    void handleFrequencyReply(const std::uint8_t *reply, int n);
+    void handleSpreadingFactorReply(const std::uint8_t *reply, int n);
+    void handleTransmitterReply(const std::uint8_t *reply, int n);
+    void handleModeReply(const std::uint8_t *reply, int n);
+    void handleAcquisitionReply(const std::uint8_t *reply, int n);
+    void handleCalibrationEnabled(const std::uint8_t *reply, int n);
+    void handleCalibrationFailed(const std::uint8_t *reply, int n);
+    void handleChannelReply(const std::uint8_t *reply, int n);
+    void handleLoopRangeReply(const std::uint8_t *reply, int n);
+    void handlePlatformFrequencyReply(const std::uint8_t *reply, int n);
+    void handlePlatformTransmitterReply(const std::uint8_t *reply, int n);
+    void handlePlatformRangeReply(const std::uint8_t *reply, int n);
+    void handleGatewayIdReply(const std::uint8_t *reply, int n);
+    void handleFirmwareReply(const std::uint8_t *reply, int n);
+    void handleSampleRateReply(const std::uint8_t *reply, int n);
+    void handleAnalogOutReply(const std::uint8_t *reply, int n);
+
+    // Cloud parameter write: refuses text that does not fit the transmit buffer.
+    void sendCloudParameter(std::uint8_t parameter, const QString &text);
+    // The widgets locked while the acquisition runs, in their fixed order.
+    QList<QWidget *> acquisitionLockedWidgets() const;
+    QString findBesideProgram(const QString &fileName) const;
+
+    std::uint8_t pendingCommand;
+    Ui::QwaClass ui;
+    QSet<std::uint8_t> reportedAddresses;
+    QButtonGroup *radioGroup;
+    QTimer *searchTimer;
+    QTimer *acquireTimer;
+    bool portOpen;
+    std::deque<std::uint8_t> rxQueue;
+    int searchAddress;
+    QSerialPort serialPort;
+    QString portNameText;
+    QString baudRateText;
+    QString parityText;
+    QString dataBitsText;
+    QString stopBitsText;
+    QByteArray rxBuffer;
+    QTranslator translator;
+};

@@ -1,0 +1,89 @@
+#include "frames.h"
+
+#include <cstring>
+
+int buildReadRequest(std::uint8_t *frame, std::uint8_t address, std::uint16_t firstRegister,
+                     std::uint16_t count)
+{
+    frame[0] = address;
+    frame[1] = kModbusRead;
+    frame[2] = static_cast<std::uint8_t>(firstRegister >> 8);
+    frame[3] = static_cast<std::uint8_t>(firstRegister);
+    frame[4] = static_cast<std::uint8_t>(count >> 8);
+    frame[5] = static_cast<std::uint8_t>(count);
+    return 6;
+}
+
+int buildWriteRequest(std::uint8_t *frame, std::uint8_t address, std::uint16_t firstRegister,
+                      const std::uint16_t *values, int count)
+{
+    frame[0] = address;
+    frame[1] = kModbusWrite;
+    frame[2] = static_cast<std::uint8_t>(firstRegister >> 8);
+    frame[3] = static_cast<std::uint8_t>(firstRegister);
+    frame[4] = static_cast<std::uint8_t>(count >> 8);
+    frame[5] = static_cast<std::uint8_t>(count);
+    frame[6] = static_cast<std::uint8_t>(2 * count);
+    for (int i = 0; i < count; ++i) {
+        frame[7 + 2 * i] = static_cast<std::uint8_t>(values[i] >> 8);
+        frame[8 + 2 * i] = static_cast<std::uint8_t>(values[i]);
+    }
+    return 7 + 2 * count;
+}
+
+int buildLoopFrame(std::uint8_t *frame, std::uint8_t command, const std::uint8_t *payload,
+                   int payloadLength)
+{
+    const int length = 4 + payloadLength;
+    frame[0] = kLoopDelimiter;
+    frame[1] = static_cast<std::uint8_t>(length);
+    frame[2] = command;
+    if (payloadLength > 0)
+        std::memcpy(frame + 3, payload, static_cast<std::size_t>(payloadLength));
+    frame[length - 1] = kLoopDelimiter;
+    return length;
+}
+
+static std::uint32_t floatBits(float value)
+{
+    std::uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+static float bitsFloat(std::uint32_t bits)
+{
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+void putFloatLittleEndian(std::uint8_t *at, float value)
+{
+    const std::uint32_t bits = floatBits(value);
+    for (int i = 0; i < 4; ++i)
+        at[i] = static_cast<std::uint8_t>(bits >> (8 * i));
+}
+
+float floatFromLittleEndian(const std::uint8_t *at)
+{
+    std::uint32_t bits = 0;
+    for (int i = 0; i < 4; ++i)
+        bits |= static_cast<std::uint32_t>(at[i]) << (8 * i);
+    return bitsFloat(bits);
+}
+
+void putFloatBigEndian(std::uint8_t *at, float value)
+{
+    const std::uint32_t bits = floatBits(value);
+    for (int i = 0; i < 4; ++i)
+        at[i] = static_cast<std::uint8_t>(bits >> (24 - 8 * i));
+}
+
+float floatFromBigEndian(const std::uint8_t *at)
+{
+    std::uint32_t bits = 0;
+    for (int i = 0; i < 4; ++i)
+        bits |= static_cast<std::uint32_t>(at[i]) << (24 - 8 * i);
+    return bitsFloat(bits);
+}

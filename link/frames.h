@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+
+// Layouts of the request frames. Each builder fills the leading bytes of a
+// frame and returns how many it filled; the CRC (Modbus frames only) is
+// appended by the sender. Register numbers and values go high byte first.
+
+constexpr int kTxFrameSize = 70;
+
+constexpr std::uint8_t kModbusRead = 0x03;
+constexpr std::uint8_t kModbusWrite = 0x10;
+constexpr std::uint8_t kLoopDelimiter = 0xAA;
+constexpr std::uint8_t kCloudHeader = 0x64;
+
+// Function 0x03: address, 0x03, first register, register count. Fills 6 bytes.
+int buildReadRequest(std::uint8_t *frame, std::uint8_t address, std::uint16_t firstRegister,
+                     std::uint16_t count);
+
+// Function 0x10: address, 0x10, first register, quantity, byte count, values.
+// Fills 7 + 2 * count bytes.
+int buildWriteRequest(std::uint8_t *frame, std::uint8_t address, std::uint16_t firstRegister,
+                      const std::uint16_t *values, int count);
+
+// Current-loop frame: 0xAA, total length, command, payload, 0xAA. Fills 4 + payloadLength bytes.
+int buildLoopFrame(std::uint8_t *frame, std::uint8_t command, const std::uint8_t *payload,
+                   int payloadLength);
+
+// IEEE 754 single precision, least significant byte first (current-loop frames)
+// and most significant byte first (the Modbus meter block).
+void putFloatLittleEndian(std::uint8_t *at, float value);
+float floatFromLittleEndian(const std::uint8_t *at);
+void putFloatBigEndian(std::uint8_t *at, float value);
+float floatFromBigEndian(const std::uint8_t *at);
+
+inline std::uint16_t registerValue(const std::uint8_t *at)
+{
+    return static_cast<std::uint16_t>((at[0] << 8) | at[1]);
+}

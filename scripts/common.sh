@@ -1,0 +1,12 @@
+# Shared by the run and test scripts.
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD_PACKAGES=(build-essential cmake pkg-config qtbase5-dev libqt5serialport5-dev qttools5-dev
+                qttools5-dev-tools libmodbus-dev fonts-noto-cjk)
+JOBS=$(nproc 2>/dev/null || echo 2)
+
+build() { # build DIR [cmake options...]
+    local dir=$1
+    shift
+    cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    cmake --build "$dir" -j "$JOBS"
+}

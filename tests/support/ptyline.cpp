@@ -1,0 +1,159 @@
+#include "ptyline.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "crc.h"
+
+PtyLine::PtyLine()
+{
+    char name[256] = {};
+    if (openpty(&master, &slave, name, nullptr, nullptr) != 0) {
+        master = slave = -1;
+        return;
+    }
+    termios settings;
+    tcgetattr(slave, &settings);
+    cfmakeraw(&settings);
+    tcsetattr(slave, TCSANOW, &settings);
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+    slavePath = QString::fromLocal8Bit(name);
+}
+
+PtyLine::~PtyLine()
+{
+    hangUp();
+}
+
+void PtyLine::hangUp()
+{
+    if (master >= 0)
+        ::close(master);
+    if (slave >= 0)
+        ::close(slave);
+    master = slave = -1;
+}
+
+static QByteArray readWaiting(int fd)
+{
+    QByteArray out;
+    char buffer[512];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got <= 0)
+            break;
+        out.append(buffer, static_cast<int>(got));
+    }
+    return out;
+}
+
+QByteArray PtyLine::read(int n, int timeoutMs)
+{
+    QByteArray out;
+    QElapsedTimer clock;
+    clock.start();
+    while (out.size() < n && clock.elapsed() < timeoutMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        pollfd p{master, POLLIN, 0};
+        if (::poll(&p, 1, 5) > 0 && (p.revents & POLLIN))
+            out += readWaiting(master);
+    }
+    return out;
+}
+
+QByteArray PtyLine::readFor(int ms)
+{
+    QByteArray out;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        pollfd p{master, POLLIN, 0};
+        if (::poll(&p, 1, 5) > 0 && (p.revents & POLLIN))
+            out += readWaiting(master);
+    }
+    return out;
+}
+
+bool PtyLine::expect(const QByteArray &frame, int timeoutMs)
+{
+    const QByteArray got = read(frame.size(), timeoutMs);
+    if (got != frame) {
+        qWarning("expected %s, got %s", frame.toHex(' ').constData(), got.toHex(' ').constData());
+        return false;
+    }
+    return true;
+}
+
+bool PtyLine::expectSilence(int ms)
+{
+    const QByteArray got = readFor(ms);
+    if (!got.isEmpty())
+        qWarning("expected silence, got %s", got.toHex(' ').constData());
+    return got.isEmpty();
+}
+
+void PtyLine::drain()
+{
+    readFor(50);
+}
+
+void PtyLine::write(const QByteArray &data)
+{
+    int done = 0;
+    while (done < data.size()) {
+        const ssize_t put = ::write(master, data.constData() + done, static_cast<size_t>(data.size() - done));
+        if (put > 0)
+            done += static_cast<int>(put);
+        else if (errno != EAGAIN && errno != EINTR)
+            break;
+    }
+}
+
+void PtyLine::writeInPieces(const QByteArray &data, const QList<int> &sizes, int gapMs)
+{
+    int at = 0;
+    for (int size : sizes) {
+        if (at > 0)
+            settle(gapMs);
+        write(data.mid(at, size));
+        at += size;
+    }
+    if (at < data.size()) {
+        settle(gapMs);
+        write(data.mid(at));
+    }
+}
+
+QByteArray bytes(const char *hex)
+{
+    return QByteArray::fromHex(QByteArray(hex));
+}
+
+QByteArray withCrc(const QByteArray &frame)
+{
+    QByteArray out = frame;
+    const std::uint16_t crc = crc16Modbus(reinterpret_cast<const std::uint8_t *>(frame.constData()),
+                                          frame.size());
+    out.append(static_cast<char>(crc & 0xFF));
+    out.append(static_cast<char>(crc >> 8));
+    return out;
+}
+
+void settle(int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(2);
+    }
+}
