@@ -1,0 +1,206 @@
+// The reception: replies measured against the pending code, checked, handled
+// and pulsed, on a real pty line.
+#include <QtTest>
+
+#include "boxrecorder.h"
+#include "ptyline.h"
+#include "windowfixture.h"
+
+namespace {
+// The write acknowledgements have no handler: the pulse is their only trace.
+constexpr std::uint8_t kParityWritten = 0x06;
+const QByteArray kAck = QByteArray::fromHex("01 10 00 00 00 01 01 C9");
+}
+
+class ReceptionTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+
+    void acknowledgementInPieces_data();
+    void acknowledgementInPieces();
+    void badCrcIsSilent();
+    void partialReplySpoilsTheNext();
+    void excessBytesAreDropped();
+    void unreadCodesLeaveBytesInThePort_data();
+    void unreadCodesLeaveBytesInThePort();
+    void cloudReplyDropsSixtyFourBytes();
+    void codeIsKeptAfterAReply();
+    void meterCountNeverOverrunsTheReply_data();
+    void meterCountNeverOverrunsTheReply();
+    void openAndCloseEmptyTheQueue();
+
+private:
+    int pulsesDuring(const std::function<void()> &action, int settleMs = 500);
+
+    PtyLine line;
+    WindowFixture fixture;
+    BoxRecorder boxes;
+};
+
+void ReceptionTest::initTestCase()
+{
+    QVERIFY(line.isValid());
+    QVERIFY(fixture.openOn(line));
+    QCOMPARE(withCrc(bytes("01 10 00 00 00 01")), kAck);
+}
+
+void ReceptionTest::init()
+{
+    settle(50);
+    line.drain();
+    fixture.window.port().readAll();
+    fixture.closePort();
+    QVERIFY(fixture.openOn(line));
+    fixture.type("lineshuliang", QString());
+    fixture.window.setCurrentCommand(kParityWritten);
+    boxes.clear();
+}
+
+int ReceptionTest::pulsesDuring(const std::function<void()> &action, int settleMs)
+{
+    QSignalSpy values(fixture.child<QProgressBar>("progressBar"), &QProgressBar::valueChanged);
+    action();
+    settle(settleMs);
+    int pulses = 0;
+    for (const QList<QVariant> &change : values)
+        pulses += change.at(0).toInt() == 247;
+    return pulses;
+}
+
+void ReceptionTest::acknowledgementInPieces_data()
+{
+    QTest::addColumn<QList<int>>("pieces");
+    QTest::newRow("whole") << QList<int>{8};
+    QTest::newRow("3 + 5") << QList<int>{3, 5};
+    QTest::newRow("byte by byte") << QList<int>{1, 1, 1, 1, 1, 1, 1, 1};
+    QTest::newRow("7 + 1") << QList<int>{7, 1};
+}
+
+void ReceptionTest::acknowledgementInPieces()
+{
+    QFETCH(QList<int>, pieces);
+    const int pulses = pulsesDuring([&] { line.writeInPieces(kAck, pieces, 60); });
+    QCOMPARE(pulses, 1);
+    QCOMPARE(fixture.window.queuedBytes(), std::size_t(0));
+}
+
+void ReceptionTest::badCrcIsSilent()
+{
+    QByteArray bad = kAck;
+    bad[7] = char(bad[7] ^ 0x01);
+    QCOMPARE(pulsesDuring([&] { line.write(bad); }), 0);
+    QCOMPARE(fixture.window.queuedBytes(), std::size_t(0));
+    QVERIFY(boxes.boxes.isEmpty());
+}
+
+void ReceptionTest::partialReplySpoilsTheNext()
+{
+    QCOMPARE(pulsesDuring([&] { line.write(kAck.left(5)); }), 0);
+    QCOMPARE(fixture.window.queuedBytes(), std::size_t(5));
+    QCOMPARE(pulsesDuring([&] { line.write(kAck); }), 0);
+    QCOMPARE(fixture.window.queuedBytes(), std::size_t(0));
+    QCOMPARE(pulsesDuring([&] { line.write(kAck); }), 1);
+}
+
+void ReceptionTest::excessBytesAreDropped()
+{
+    QCOMPARE(pulsesDuring([&] { line.write(kAck + bytes("01 02 03")); }), 1);
+    QCOMPARE(fixture.window.queuedBytes(), std::size_t(0));
+    QCOMPARE(pulsesDuring([&] { line.write(kAck); }), 1);
+}
+
+void ReceptionTest::unreadCodesLeaveBytesInThePort_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::newRow("nothing pending") << 0x00;
+    QTest::newRow("loop range write") << 0x10;
+    QTest::newRow("unused 0x11") << 0x11;
+    QTest::newRow("above the table") << 0x26;
+}
+
+void ReceptionTest::unreadCodesLeaveBytesInThePort()
+{
+    QFETCH(int, code);
+    fixture.window.setCurrentCommand(std::uint8_t(code));
+    const QByteArray stale = bytes("55 AA 55");
+    QCOMPARE(pulsesDuring([&] { line.write(stale); }), 0);
+    QCOMPARE(fixture.window.queuedBytes(), std::size_t(0));
+    QCOMPARE(fixture.window.port().bytesAvailable(), qint64(stale.size()));
+
+    // The next request's reply is read together with them and fails its check;
+    // the one after is read cleanly.
+    fixture.window.setCurrentCommand(kParityWritten);
+    QCOMPARE(pulsesDuring([&] { line.write(kAck); }), 0);
+    QCOMPARE(fixture.window.port().bytesAvailable(), qint64(0));
+    QCOMPARE(pulsesDuring([&] { line.write(kAck); }), 1);
+    QCOMPARE(fixture.window.currentCommand(), kParityWritten);
+}
+
+void ReceptionTest::cloudReplyDropsSixtyFourBytes()
+{
+    fixture.window.setCurrentCommand(0x23);
+    QCOMPARE(pulsesDuring([&] { line.write(QByteArray(100, 'x')); }), 1);
+    QCOMPARE(fixture.window.queuedBytes(), std::size_t(36));
+    QCOMPARE(fixture.window.currentCommand(), std::uint8_t(0));
+
+    // With the code back at 0, later bytes stay in the port.
+    QCOMPARE(pulsesDuring([&] { line.write(bytes("4F 4B")); }), 0);
+    QCOMPARE(fixture.window.port().bytesAvailable(), qint64(2));
+}
+
+void ReceptionTest::codeIsKeptAfterAReply()
+{
+    QCOMPARE(pulsesDuring([&] { line.write(kAck); }), 1);
+    QCOMPARE(fixture.window.currentCommand(), kParityWritten);
+    // A second reply to the same request is handled under the same code.
+    QCOMPARE(pulsesDuring([&] { line.write(kAck); }), 1);
+}
+
+void ReceptionTest::meterCountNeverOverrunsTheReply_data()
+{
+    QTest::addColumn<QString>("meters");
+    QTest::addColumn<int>("length");
+    QTest::newRow("empty") << QString() << 5;
+    QTest::newRow("not a number") << QStringLiteral("abc") << 5;
+    QTest::newRow("negative") << QStringLiteral("-4") << 5;
+    QTest::newRow("21") << QStringLiteral("21") << 89;
+    QTest::newRow("22") << QStringLiteral("22") << 89;
+    QTest::newRow("1000000") << QStringLiteral("1000000") << 89;
+}
+
+void ReceptionTest::meterCountNeverOverrunsTheReply()
+{
+    QFETCH(QString, meters);
+    QFETCH(int, length);
+    fixture.type("lineshuliang", meters);
+    fixture.window.setCurrentCommand(0x0A);
+    line.write(QByteArray(length - 1, '\xFF'));
+    settle(150);
+    QCOMPARE(fixture.window.queuedBytes(), std::size_t(length - 1));
+    line.write(QByteArray(300, '\xFF'));
+    settle(150);
+    QCOMPARE(fixture.window.queuedBytes(), std::size_t(0));
+}
+
+void ReceptionTest::openAndCloseEmptyTheQueue()
+{
+    line.write(kAck.left(4));
+    settle(150);
+    QCOMPARE(fixture.window.queuedBytes(), std::size_t(4));
+    fixture.closePort();
+    QCOMPARE(fixture.window.queuedBytes(), std::size_t(0));
+
+    QVERIFY(fixture.openOn(line));
+    fixture.window.receiveBytes(kAck.left(4));
+    QCOMPARE(fixture.window.queuedBytes(), std::size_t(4));
+    fixture.closePort();
+    QVERIFY(fixture.openOn(line));
+    QCOMPARE(fixture.window.queuedBytes(), std::size_t(0));
+    QCOMPARE(pulsesDuring([&] { line.write(kAck); }), 1);
+}
+
+QTEST_MAIN(ReceptionTest)
+#include "tst_reception.moc"
