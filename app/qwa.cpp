@@ -25,10 +25,10 @@ Qwa::Qwa(QWidget *parent)
     ui.setupUi(this);
     // The form opens the icon from the working directory; started elsewhere,
     // take it from beside the program instead.
-    if (windowIcon().isNull()) {
-        const QString iconPath = findBesideProgram(QStringLiteral("天线.png"));
-        if (QFile::exists(iconPath))
-            setWindowIcon(QIcon(iconPath));
+    const QString iconName = QStringLiteral("天线.png");
+    if (!QFile::exists(iconName)) {
+        const QString besideProgram = findBesideProgram(iconName);
+        setWindowIcon(QFile::exists(besideProgram) ? QIcon(besideProgram) : QIcon());
     }
 
     radioGroup = new QButtonGroup(this);
