@@ -76,10 +76,10 @@ void Qwa::fillPortList()
 void Qwa::pulseProgressBar()
 {
     ui.progressBar->setValue(0);
-    QThread::msleep(100);
+    QThread::msleep(static_cast<unsigned long>(pulsePauseMs));
     ui.progressBar->setValue(100);
-    QThread::msleep(100);
+    QThread::msleep(static_cast<unsigned long>(pulsePauseMs));
     ui.progressBar->setValue(200);
-    QThread::msleep(100);
+    QThread::msleep(static_cast<unsigned long>(pulsePauseMs));
     ui.progressBar->setValue(247);
 }

@@ -38,6 +38,10 @@ public:
 
     // The reception after the port read: queue, measure, test, dispatch.
     void receiveBytes(const QByteArray &bytes);
+    // Empties the receive state, as opening and closing the port do.
+    void resetReception();
+    // Length of each of the pulse's three pauses; the fuzzer and the benchmark shorten it.
+    void setPulsePause(int ms) { pulsePauseMs = ms; }
 
     // Window state that tests and the benchmark observe.
     std::uint8_t currentCommand() const { return pendingCommand; }
@@ -119,7 +123,6 @@ private:
     void sendRaw(int n);
     void writeToPort(const std::uint8_t *bytes, int n);
     void onPortError(QSerialPort::SerialPortError error);
-    void resetReception();
     void setPortClosedState();
 
     // Modbus requests addressed to targetAddress.
@@ -172,4 +175,5 @@ private:
     QString stopBitsText;
     QByteArray rxBuffer;
     QTranslator translator;
+    int pulsePauseMs = 100;
 };

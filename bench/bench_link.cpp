@@ -1,0 +1,234 @@
+// Measures, each beside its floor:
+//  - reply latency: last byte of a reply written on a pty until the handler's
+//    widget update, against a bare QSerialPort's readyRead on the same pty;
+//  - start-up to the first shown window, against a bare QWidget window;
+//  - resident memory after start, against that bare window.
+//
+//   bench_link [replies]           runs everything (default 400 replies)
+#include <QApplication>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QSerialPort>
+#include <QTest>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "qwa.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Pty {
+    int master = -1;
+    int slave = -1;
+    QString path;
+    Pty()
+    {
+        char name[256] = {};
+        openpty(&master, &slave, name, nullptr, nullptr);
+        termios settings;
+        tcgetattr(slave, &settings);
+        cfmakeraw(&settings);
+        tcsetattr(slave, TCSANOW, &settings);
+        path = QString::fromLocal8Bit(name);
+    }
+    ~Pty()
+    {
+        ::close(master);
+        ::close(slave);
+    }
+};
+
+// A writer thread puts each reply on the line, notes when its last byte went
+// out, and waits until the GUI thread has seen it before the next.
+class ReplyWriter
+{
+public:
+    ReplyWriter(int fd, int count, std::function<QByteArray(int)> reply)
+        : fd(fd), count(count), makeReply(std::move(reply))
+    {
+    }
+
+    void start()
+    {
+        thread = std::thread([this] {
+            for (int i = 0; i < count; ++i) {
+                const QByteArray bytes = makeReply(i);
+                if (bytes.size() > 1 && ::write(fd, bytes.constData(), size_t(bytes.size() - 1)) < 0)
+                    return;
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                seen.store(false);
+                sentAt = Clock::now();
+                if (::write(fd, bytes.constData() + bytes.size() - 1, 1) < 0)
+                    return;
+                while (!seen.load())
+                    std::this_thread::sleep_for(std::chrono::microseconds(50));
+                std::this_thread::sleep_for(std::chrono::milliseconds(3));
+            }
+            done.store(true);
+        });
+    }
+
+    void observed()
+    {
+        if (seen.load())
+            return;
+        latenciesUs.push_back(std::chrono::duration<double, std::micro>(Clock::now() - sentAt).count());
+        seen.store(true);
+    }
+
+    void join() { thread.join(); }
+    std::atomic<bool> done{false};
+    std::vector<double> latenciesUs;
+
+private:
+    int fd;
+    int count;
+    std::function<QByteArray(int)> makeReply;
+    std::thread thread;
+    std::atomic<bool> seen{true};
+    Clock::time_point sentAt;
+};
+
+double percentile(std::vector<double> values, double p)
+{
+    std::sort(values.begin(), values.end());
+    const size_t at = std::min(values.size() - 1, size_t(p * double(values.size() - 1) + 0.5));
+    return values[at];
+}
+
+void waitUntil(const std::atomic<bool> &flag)
+{
+    while (!flag.load())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+std::vector<double> bareLatency(int count)
+{
+    Pty pty;
+    QSerialPort port(pty.path);
+    port.open(QIODevice::ReadWrite);
+    ReplyWriter writer(pty.master, count, [](int i) { return QByteArray::fromHex("AA050C00AA").replace(3, 1, QByteArray(1, char(i))); });
+    QObject::connect(&port, &QSerialPort::readyRead, [&] {
+        if (port.bytesAvailable() >= 5) {
+            port.readAll();
+            writer.observed();
+        }
+    });
+    writer.start();
+    waitUntil(writer.done);
+    writer.join();
+    return writer.latenciesUs;
+}
+
+std::vector<double> toolLatency(int count)
+{
+    Pty pty;
+    Qwa window;
+    window.setPulsePause(0);
+    const Ui::QwaClass &ui = window.form();
+    ui.comchuankou->addItem(pty.path);
+    ui.comchuankou->setCurrentIndex(ui.comchuankou->count() - 1);
+    ui.Btodakai->click();
+    // Channel replies: delimiter check, no pulse, the channel shown in lineTDxiugai.
+    window.setCurrentCommand(0x0D);
+    // Consecutive channels differ, and none is the field's starting "1", so every reply changes the text.
+    ReplyWriter writer(pty.master, count, [](int i) { return QByteArray::fromHex("AA050C00AA").replace(3, 1, QByteArray(1, char(i + 7))); });
+    QObject::connect(ui.lineTDxiugai, &QLineEdit::textChanged, [&] { writer.observed(); });
+    writer.start();
+    waitUntil(writer.done);
+    writer.join();
+    return writer.latenciesUs;
+}
+
+long residentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+// Child mode: build the window, show it, report when it is exposed and the memory then.
+int showOnce(bool tool)
+{
+    QElapsedTimer clock;
+    clock.start();
+    int argc = 1;
+    char name[] = "bench_link";
+    char *argv[] = {name, nullptr};
+    QApplication application(argc, argv);
+    QWidget *window = tool ? static_cast<QWidget *>(new Qwa) : new QWidget;
+    if (!tool)
+        window->resize(629, 483);
+    window->show();
+    if (!QTest::qWaitForWindowExposed(window, 5000))
+        return 1;
+    std::printf("%lld %ld\n", static_cast<long long>(clock.nsecsElapsed() / 1000), residentKiB());
+    delete window;
+    return 0;
+}
+
+void startupAndMemory(const char *self)
+{
+    const int runs = 15;
+    for (const char *mode : {"--bare", "--tool"}) {
+        std::vector<double> startMs;
+        std::vector<double> rssKiB;
+        for (int i = 0; i < runs; ++i) {
+            QElapsedTimer wall;
+            wall.start();
+            QProcess child;
+            child.start(QString::fromLocal8Bit(self), {QString::fromLatin1(mode)});
+            child.waitForFinished(10000);
+            const QList<QByteArray> fields = child.readAllStandardOutput().trimmed().split(' ');
+            if (fields.size() == 2) {
+                startMs.push_back(fields[0].toDouble() / 1000.0);
+                rssKiB.push_back(fields[1].toDouble());
+            }
+        }
+        if (startMs.empty())
+            continue;
+        std::printf("%-28s median %7.1f ms   resident %7.0f KiB\n",
+                    mode[2] == 'b' ? "start-up, bare QWidget:" : "start-up, tool window:",
+                    percentile(startMs, 0.5), percentile(rssKiB, 0.5));
+    }
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (argc > 1 && (QByteArray(argv[1]) == "--bare" || QByteArray(argv[1]) == "--tool"))
+        return showOnce(QByteArray(argv[1]) == "--tool");
+
+    const int replies = argc > 1 ? std::max(200, QByteArray(argv[1]).toInt()) : 400;
+    {
+        QApplication application(argc, argv);
+        const std::vector<double> floor = bareLatency(replies);
+        const std::vector<double> tool = toolLatency(replies);
+        std::printf("reply latency over %d replies (us)      p50      p99\n", replies);
+        std::printf("  bare QSerialPort readyRead:       %8.1f %8.1f\n", percentile(floor, 0.5), percentile(floor, 0.99));
+        std::printf("  tool, reply to widget update:     %8.1f %8.1f\n", percentile(tool, 0.5), percentile(tool, 0.99));
+        std::printf("  added by the tool at p99: %.1f us (goal: under 570 us, one character at 19200 baud)\n",
+                    percentile(tool, 0.99) - percentile(floor, 0.99));
+    }
+    startupAndMemory(argv[0]);
+    return 0;
+}
