@@ -57,6 +57,7 @@ private:
 
 void PortTest::initTestCase()
 {
+    qRegisterMetaType<QSerialPort::SerialPortError>();
     QVERIFY(line.isValid());
 }
 
@@ -218,6 +219,7 @@ void PortTest::vanishingLineClosesThePortOnce()
     PtyLine doomed;
     QVERIFY(fixture.openOn(doomed));
     QSignalSpy errors(&fixture.window.port(), &QSerialPort::errorOccurred);
+    QVERIFY(errors.isValid());
     fixture.window.setCurrentCommand(0x05);
     fixture.window.receiveBytes(bytes("01"));
 

@@ -1,0 +1,41 @@
+#include "qwa.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+
+// The data files were always looked for in the working directory, so that
+// stays first; the program's own directory keeps the tool usable when it is
+// started from anywhere else. Neither having it gives back the bare name, so
+// the caller's load fails the way it always did.
+QString Qwa::findBesideProgram(const QString &fileName) const
+{
+    if (QFileInfo(fileName).isFile())
+        return fileName;
+    const QString besideProgram = QDir(QCoreApplication::applicationDirPath()).filePath(fileName);
+    if (QFileInfo(besideProgram).isFile())
+        return besideProgram;
+    return fileName;
+}
+
+// The button's text is the language state. It is read once, so the branch
+// that has just changed it cannot also run the other branch.
+void Qwa::on_Btoyuyan_clicked()
+{
+    const QString shown = ui.Btoyuyan->text();
+    if (shown == QStringLiteral("Language English")) {
+        // A file that cannot be read still empties the translator, so the
+        // form falls back to its Chinese source texts; nothing is reported.
+        [[maybe_unused]] const bool loaded = translator.load(findBesideProgram(QStringLiteral("Translation_en.qm")));
+        qApp->installTranslator(&translator);
+        ui.retranslateUi(this);
+        ui.Btoyuyan->setText(QStringLiteral("切换为中文"));
+        ui.fashe->setText(QStringLiteral("Number of emitter:"));
+    } else if (shown == QStringLiteral("切换为中文")) {
+        [[maybe_unused]] const bool loaded = translator.load(findBesideProgram(QStringLiteral("Translation_zh.qm")));
+        qApp->installTranslator(&translator);
+        ui.retranslateUi(this);
+        ui.Btoyuyan->setText(QStringLiteral("Language English"));
+        ui.fashe->setText(QStringLiteral("发射器数量:"));
+    }
+}
