@@ -25,6 +25,9 @@ void Qwa::writeToPort(const std::uint8_t *bytes, int n)
         return;
     qCDebug(lcLink).noquote() << describeTraffic("->", bytes, n);
     serialPort.write(reinterpret_cast<const char *>(bytes), n);
+    // Hand the frame to the line now: many requests pulse the progress bar
+    // right after sending, which blocks the event loop that would write it.
+    serialPort.flush();
 }
 
 void Qwa::sendFrame(int n)

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <atomic>
+#include <chrono>
+#include <deque>
+#include <functional>
+
+class GatewaySimulator;
+struct Exchange;
+
+struct SerialSettings
+{
+    int baud = 9600;
+    char parity = 'N'; // N, O or E
+    int dataBits = 8;
+    int stopBits = 1;
+};
+
+// Puts a GatewaySimulator on a line: a pseudo-terminal of its own or a serial
+// port. Reads what arrives, tells the model when the line has been silent for
+// the idle gap, and writes the reply pieces when their delays are over.
+// Single-threaded, plain POSIX; serve() may run on a thread of its own.
+class LineServer
+{
+public:
+    using Clock = std::chrono::steady_clock;
+
+    explicit LineServer(GatewaySimulator &simulator);
+    ~LineServer();
+    LineServer(const LineServer &) = delete;
+    LineServer &operator=(const LineServer &) = delete;
+
+    // A new pseudo-terminal; path() is the name a client opens.
+    bool openPseudoTerminal(QString *error);
+    bool openSerialPort(const QString &path, const SerialSettings &settings, QString *error);
+    QString path() const { return m_path; }
+
+    // Silence after which a burst counts as finished (cloud frames end there).
+    void setIdleGap(int ms) { m_idleGapMs = ms; }
+    int idleGap() const { return m_idleGapMs; }
+
+    // One line per frame and per piece sent: time, direction, hex, meaning.
+    void setTrafficLog(std::function<void(const QString &)> log) { m_log = std::move(log); }
+
+    // Serves until stop becomes true; notices it within 100 ms.
+    void serve(const std::atomic<bool> &stop);
+    // One round: waits up to maxWaitMs for bytes, then handles what is due.
+    void serveOnce(int maxWaitMs);
+
+private:
+    struct Pending
+    {
+        Clock::time_point due;
+        QByteArray bytes;
+    };
+
+    void handleExchanges(const QList<Exchange> &exchanges);
+    void sendDue();
+    void writeAll(const QByteArray &bytes);
+    void log(const QString &direction, const QByteArray &bytes, const QString &text);
+    void closeLine();
+
+    GatewaySimulator &m_simulator;
+    int m_fd = -1;
+    int m_keptSlave = -1; // our own open slave fd keeps the pty alive between clients
+    QString m_path;
+    int m_idleGapMs = 30;
+    std::function<void(const QString &)> m_log;
+
+    bool m_heardSinceIdle = false;
+    Clock::time_point m_lastByte;
+    std::deque<Pending> m_outgoing;
+    Clock::time_point m_lastDue;
+    bool m_hangupReported = false;
+};

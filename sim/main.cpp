@@ -1,0 +1,109 @@
+#include "gatewaysimulator.h"
+#include "lineserver.h"
+#include "options.h"
+
+#include <QStringList>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <random>
+
+namespace {
+
+std::atomic<bool> g_stop{false};
+
+void requestStop(int)
+{
+    g_stop.store(true);
+}
+
+void installSignals()
+{
+    struct sigaction action{};
+    action.sa_handler = requestStop;
+    sigemptyset(&action.sa_mask);
+    // No SA_RESTART: poll() returns at once with EINTR.
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+void printError(const QString &text)
+{
+    std::fprintf(stderr, "nvb8140t-sim: %s\n", text.toLocal8Bit().constData());
+}
+
+QString addressList(const SimulatorSettings &settings)
+{
+    QStringList parts;
+    for (std::uint8_t a : settings.addresses)
+        parts << QString::number(a);
+    return parts.join(QLatin1Char(','));
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+
+    SimOptions options;
+    QString error;
+    switch (parseCommandLine(arguments, &options, &error)) {
+    case ParseOutcome::Help:
+        std::fputs(usageText().toLocal8Bit().constData(), stdout);
+        return 0;
+    case ParseOutcome::UsageError:
+        printError(error);
+        std::fputs("Try 'nvb8140t-sim --help'.\n", stderr);
+        return 2;
+    case ParseOutcome::Run:
+        break;
+    }
+    if (!options.seedGiven)
+        options.simulator.seed = std::random_device{}();
+
+    installSignals();
+    GatewaySimulator simulator(options.simulator);
+    LineServer server(simulator);
+    if (options.verbose) {
+        server.setTrafficLog([](const QString &line) {
+            std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+            std::fflush(stderr);
+        });
+    }
+
+    const QString gateways = QStringLiteral("gateway %1, %2 meter(s)")
+                                 .arg(addressList(options.simulator)).arg(options.simulator.meters);
+    if (options.port.isEmpty()) {
+        if (!server.openPseudoTerminal(&error)) {
+            printError(error);
+            return 1;
+        }
+        // stdout carries only what scripts need: the path, then the line for the tool.
+        std::printf("%s\nNVB_EXTRA_PORTS=%s\n", server.path().toLocal8Bit().constData(),
+                    server.path().toLocal8Bit().constData());
+        std::fflush(stdout);
+        printError(QStringLiteral("%1 on %2; Ctrl-C stops").arg(gateways, server.path()));
+    } else {
+        if (!server.openSerialPort(options.port, options.serial, &error)) {
+            printError(error);
+            return 1;
+        }
+        printError(QStringLiteral("%1 on %2 at %3 %4%5%6; Ctrl-C stops")
+                       .arg(gateways, options.port)
+                       .arg(options.serial.baud)
+                       .arg(options.serial.dataBits)
+                       .arg(QLatin1Char(options.serial.parity))
+                       .arg(options.serial.stopBits));
+    }
+    if (options.verbose)
+        printError(QStringLiteral("seed %1").arg(options.simulator.seed));
+
+    server.serve(g_stop);
+    printError(QStringLiteral("stopped"));
+    return 0;
+}
