@@ -1,0 +1,122 @@
+// Drives the window against a gateway (normally the simulator) and saves a real
+// X screenshot of each page: scripts/screenshots runs it under Xvfb.
+//   nvb_screenshots OUTDIR [--english]
+// The port is the last one listed, e.g. the simulator's through NVB_EXTRA_PORTS.
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QThread>
+
+#include <cstdio>
+
+#include "qwa.h"
+
+namespace {
+
+void settle(int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+}
+
+class Driver
+{
+public:
+    Driver(Qwa &window, QString outDir, QString suffix)
+        : window(window), ui(window.form()), outDir(std::move(outDir)), suffix(std::move(suffix))
+    {
+    }
+
+    void press(QPushButton *button, int waitMs = 700)
+    {
+        button->click();
+        settle(waitMs);
+    }
+
+    bool shoot(int page, const char *name)
+    {
+        ui.tabWidget->setCurrentIndex(page);
+        settle(300);
+        const QString file = QStringLiteral("%1/%2%3.png").arg(outDir, QString::fromLatin1(name), suffix);
+        const int rc = QProcess::execute(QStringLiteral("import"),
+                                         {QStringLiteral("-window"), QString::number(window.winId()), file});
+        std::printf("%s %s\n", rc == 0 ? "saved" : "FAILED", qPrintable(file));
+        return rc == 0;
+    }
+
+    Qwa &window;
+    const Ui::QwaClass &ui;
+    QString outDir;
+    QString suffix;
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication application(argc, argv);
+    const QStringList args = application.arguments();
+    if (args.size() < 2) {
+        std::fprintf(stderr, "usage: nvb_screenshots OUTDIR [--english]\n");
+        return 2;
+    }
+    const bool english = args.contains(QStringLiteral("--english"));
+    QDir().mkpath(args[1]);
+
+    Qwa window;
+    window.show();
+    settle(500);
+    Driver d(window, args[1], english ? QStringLiteral("-en") : QString());
+    const Ui::QwaClass &ui = d.ui;
+    if (english)
+        d.press(ui.Btoyuyan, 200);
+
+    ui.comchuankou->setCurrentIndex(ui.comchuankou->count() - 1);
+    d.press(ui.Btodakai, 200);
+    if (!window.isPortOpen()) {
+        std::fprintf(stderr, "could not open %s\n", qPrintable(ui.comchuankou->currentText()));
+        return 1;
+    }
+
+    bool ok = true;
+    d.press(ui.Btoguangbo);
+    for (QPushButton *read : {ui.BtoduquJ, ui.BtoduquB, ui.BtoduquHZ, ui.BtoduquSF, ui.BtoJSQRead, ui.pushButton2})
+        d.press(read);
+    ok &= d.shoot(0, "page0-serial");
+
+    for (QPushButton *read : {ui.BtoTDduqu, ui.BtoBSduqu})
+        d.press(read);
+    ui.lineshijizhi->setText(QStringLiteral("4.012"));
+    ui.lineCEshuru->setText(QStringLiteral("12.5"));
+    ui.radio12mA->setChecked(true);
+    ok &= d.shoot(1, "page1-current");
+
+    for (QPushButton *read : {ui.BtnRdRange, ui.btnReadFreq, ui.btnReadSF, ui.btnRdNum, ui.btnRdID, ui.btnRdFWV,
+                              ui.btnRdSampleRate, ui.btnRdAnologOut})
+        d.press(read);
+    ok &= d.shoot(3, "page3-platform");
+
+    ui.lineEdit_AT1->setText(QStringLiteral("cn-shanghai"));
+    ui.lineEdit_AT2->setText(QStringLiteral("a1B2c3D4e5F"));
+    ui.lineEdit_AT4->setText(QStringLiteral("gateway-01"));
+    ui.lineEdit_AT5->setText(QStringLiteral("/a1B2c3D4e5F/gateway-01/user/update"));
+    ui.lineEdit_AT6->setText(QStringLiteral("/a1B2c3D4e5F/gateway-01/user/get"));
+    d.press(ui.pushButton_AT1);
+    ok &= d.shoot(4, "page4-mqtt");
+
+    ui.lineshuliang->setText(QStringLiteral("8"));
+    ui.tabWidget->setCurrentIndex(2);
+    d.press(ui.Btocaiji, 2600);
+    ok &= d.shoot(2, "page2-acquisition");
+    d.press(ui.Btocaiji, 200);
+    return ok ? 0 : 1;
+}
