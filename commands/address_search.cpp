@@ -1,30 +1,105 @@
 // Address search, broadcast read and address change.
+#include <QMessageBox>
+
+#include "frames.h"
 #include "qwa.h"
+#include "replytable.h"
+#include "transmit.h"
+
+namespace {
+
+constexpr std::uint8_t kCodeBroadcast = 0x02;
+constexpr std::uint8_t kCodeAddressChange = 0x03;
+constexpr std::uint16_t kAddressRegister = 0x0001;
+constexpr std::uint8_t kBroadcastAddress = 0;
+constexpr int kSearchIntervalMs = 100;
+// Addresses 1..247 are polled; reaching 248 by either count ends the search.
+constexpr int kSearchEnd = 248;
+
+void notify(QWidget *parent, const char *text)
+{
+    QMessageBox::information(parent, QStringLiteral("提示"), QString::fromUtf8(text));
+}
+
+} // namespace
 
 void Qwa::on_Btosousuo_clicked()
 {
+    if (searchTimer->isActive()) {
+        searchTimer->stop();
+        ui.Btosousuo->setText(QStringLiteral("搜索地址"));
+        notify(this, "已停止搜索");
+        ui.progressBar->setValue(1);
+        searchAddress = 1;
+        clearTxFrame();
+        // pendingCommand stays: answers to the last polls are still listed.
+        return;
+    }
+
+    pendingCommand = kCodeSearch;
+    ui.comdizhi->clear();
+    const int n = buildReadRequest(txFrame, 1, kAddressRegister, 1);
+    ui.progressBar->setValue(1);
+    notify(this, "正在搜索，请稍后");
+    ui.Btosousuo->setText(QStringLiteral("停止搜索"));
+    // The poll stays in txFrame; each tick only moves its address byte on.
+    sendFrameKeep(n);
+    searchTimer->start(kSearchIntervalMs);
 }
 
 void Qwa::sousuodizhi()
 {
+    ++txFrame[0];
+    // The count ends the search even if another request has replaced the poll meanwhile.
+    if (txFrame[0] == kSearchEnd || searchAddress >= kSearchEnd) {
+        searchTimer->stop();
+        ui.progressBar->setValue(247);
+        notify(this, "搜索完成");
+        ui.Btosousuo->setText(QStringLiteral("搜索地址"));
+        clearTxFrame();
+        searchAddress = 1;
+        return;
+    }
+    sendFrameKeep(6);
+    ++searchAddress;
+    ui.progressBar->setValue(searchAddress);
 }
 
 void Qwa::on_Btoguangbo_clicked()
 {
+    pendingCommand = kCodeBroadcast;
+    sendFrame(buildReadRequest(txFrame, kBroadcastAddress, kAddressRegister, 1));
 }
 
 void Qwa::on_Btoxiugai_clicked()
 {
+    const auto newAddress = static_cast<std::uint8_t>(ui.linegaidizhi->text().toInt(nullptr, 10));
+    sendRegisterWrite(kCodeAddressChange, kAddressRegister, newAddress);
 }
 
-void Qwa::handleSearchReply(const std::uint8_t *, int)
+void Qwa::handleSearchReply(const std::uint8_t *reply, int)
 {
+    ui.comdizhi->addItem(QString::number(reply[0]));
 }
 
-void Qwa::handleBroadcastReply(const std::uint8_t *, int)
+void Qwa::handleBroadcastReply(const std::uint8_t *reply, int)
 {
+    const std::uint8_t address = reply[0];
+    const QString text = QString::number(address);
+    // A gateway heard from a broadcast before becomes the only entry.
+    if (reportedAddresses.contains(address)) {
+        ui.comdizhi->clear();
+        ui.linedizhi->setText(text);
+        ui.comdizhi->addItem(text);
+        return;
+    }
+    ui.linedizhi->setText(text);
+    ui.comdizhi->addItem(text);
+    reportedAddresses.insert(address);
 }
 
 void Qwa::handleAddressChangeReply(const std::uint8_t *, int)
 {
+    // The gateway now answers elsewhere; it has to be found again.
+    ui.comdizhi->clear();
 }
