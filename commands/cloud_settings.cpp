@@ -1,41 +1,122 @@
 // Cloud platform (MQTT) settings.
+#include <QByteArray>
+#include <QMessageBox>
+#include <QString>
+
+#include <cstdint>
+#include <cstring>
+
+#include "frames.h"
 #include "qwa.h"
+#include "replytable.h"
+#include "transmit.h"
+
+namespace {
+
+constexpr std::uint8_t kWriteParameter = 0x64;
+constexpr std::uint8_t kPlatformDebugging = 0x65;
+constexpr std::uint8_t kConnect = 0xC8;
+
+constexpr std::uint8_t kRegion = 0x02;
+constexpr std::uint8_t kDeviceProperty = 0x03;
+constexpr std::uint8_t kDeviceSecret = 0x04;
+constexpr std::uint8_t kDeviceName = 0x05;
+constexpr std::uint8_t kPublishTopic = 0x06;
+constexpr std::uint8_t kSubscribeTopic = 0x07;
+constexpr std::uint8_t kMode = 0x01;
+
+// Header, command and parameter number leave the rest of the transmit buffer to the text.
+constexpr int kMaxParameterBytes = kTxFrameSize - 3;
+
+// 0x64, the command, then the payload as it stands: no length byte, no terminator.
+int buildCloudFrame(std::uint8_t *frame, std::uint8_t command, const QByteArray &payload)
+{
+    frame[0] = kCloudHeader;
+    frame[1] = command;
+    std::memcpy(frame + 2, payload.constData(), static_cast<std::size_t>(payload.size()));
+    return 2 + payload.size();
+}
+
+QByteArray parameterPayload(std::uint8_t parameter, const QByteArray &text)
+{
+    return QByteArray(1, static_cast<char>(parameter)) + text;
+}
+
+} // namespace
+
+// A text that does not fit is refused whole: a cut topic or secret would be
+// accepted by the gateway and fail later, far from its cause.
+void Qwa::sendCloudParameter(std::uint8_t parameter, const QString &text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    if (utf8.size() > kMaxParameterBytes) {
+        QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("内容过长，最多67字节"));
+        return;
+    }
+    pendingCommand = kCodeCloud;
+    sendRaw(buildCloudFrame(txFrame, kWriteParameter, parameterPayload(parameter, utf8)));
+}
 
 void Qwa::on_pushButton_AT1_clicked()
 {
+    sendCloudParameter(kRegion, ui.lineEdit_AT1->text());
 }
 
 void Qwa::on_pushButton_AT2_clicked()
 {
+    sendCloudParameter(kDeviceProperty, ui.lineEdit_AT2->text());
 }
 
 void Qwa::on_pushButton_AT3_clicked()
 {
+    sendCloudParameter(kDeviceSecret, ui.lineEdit_AT3->text());
 }
 
 void Qwa::on_pushButton_AT4_clicked()
 {
+    sendCloudParameter(kDeviceName, ui.lineEdit_AT4->text());
 }
 
+// The gateway takes the topics with their MQTT options appended, even when
+// the user typed options of their own.
 void Qwa::on_pushButton_AT5_clicked()
 {
+    sendCloudParameter(kPublishTopic, ui.lineEdit_AT5->text() + QStringLiteral(",0,0"));
 }
 
 void Qwa::on_pushButton_AT6_clicked()
 {
+    sendCloudParameter(kSubscribeTopic, ui.lineEdit_AT6->text() + QStringLiteral(",0"));
 }
 
+// The chosen mode is not part of the frame; the gateway is only told to confirm.
 void Qwa::on_pushButton_Yes_clicked()
 {
+    pendingCommand = kCodeCloud;
+    sendRaw(buildCloudFrame(txFrame, kWriteParameter, parameterPayload(kMode, QByteArray(1, '\x01'))));
 }
 
 void Qwa::on_pushButton_connect_clicked()
 {
+    sendRaw(buildCloudFrame(txFrame, kConnect, QByteArray()));
 }
 
+// The label is the only record of the debugging state; it flips before the
+// frame goes out, and any other text (a translated label) does nothing.
 void Qwa::on_pushButton_OPaLI_clicked()
 {
-}
-void Qwa::sendCloudParameter(std::uint8_t, const QString &)
-{
+    const QString offLabel = QStringLiteral("打开平台调试");
+    const QString onLabel = QStringLiteral("关闭平台调试");
+    const QString shown = ui.pushButton_OPaLI->text();
+    char switchTo;
+    if (shown == offLabel) {
+        ui.pushButton_OPaLI->setText(onLabel);
+        switchTo = '\x01';
+    } else if (shown == onLabel) {
+        ui.pushButton_OPaLI->setText(offLabel);
+        switchTo = '\x00';
+    } else {
+        return;
+    }
+    sendRaw(buildCloudFrame(txFrame, kPlatformDebugging, QByteArray(1, switchTo)));
 }

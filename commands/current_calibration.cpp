@@ -1,45 +1,132 @@
 // Current-loop calibration, channel and range.
+#include <QString>
+
+#include <cmath>
+#include <cstdint>
+#include <iterator>
+#include <optional>
+
+#include "frames.h"
 #include "qwa.h"
+#include "transmit.h"
+
+namespace {
+
+constexpr std::uint8_t kCodeCalibrationEnable = 0x0C;
+constexpr std::uint8_t kCodeChannelRead = 0x0D;
+constexpr std::uint8_t kCodeChannelWrite = 0x0E;
+constexpr std::uint8_t kCodeRangeRead = 0x0F;
+// The range write awaits no reply: under its code the reception leaves the bytes in the port.
+constexpr std::uint8_t kCodeRangeWrite = 0x10;
+
+constexpr std::uint16_t kRegisterCalibration = 0x0004;
+constexpr std::uint16_t kRegisterChannel = 0x0006;
+constexpr std::uint16_t kCalibrationKey = 0x9B9B;
+
+constexpr std::uint8_t kLoopWriteRange = 0x01;
+constexpr std::uint8_t kLoopOutputCurrent = 0x02;
+constexpr std::uint8_t kLoopReadRange = 0x08;
+constexpr std::uint8_t kLoopReadChannel = 0x0C;
+constexpr std::uint8_t kLoopCalibrate = 0xE7;
+
+// The current bytes of comDL's items, by index: 4 mA and 20 mA.
+constexpr std::uint8_t kCalibrationPoints[] = {0x28, 0xC8};
+
+// By index, not by text, so a translated item still picks its point.
+std::optional<std::uint8_t> calibrationPoint(int index)
+{
+    if (index < 0 || index >= int(std::size(kCalibrationPoints)))
+        return std::nullopt;
+    return kCalibrationPoints[index];
+}
+
+} // namespace
+
+// Truncation toward zero as the x86 conversion does it: a value outside the
+// 32-bit range (or NaN) gives INT32_MIN instead of undefined behaviour.
+std::int32_t truncateToInt32(float value)
+{
+    if (!(std::fabs(value) < 2147483648.0f))
+        return INT32_MIN;
+    return static_cast<std::int32_t>(value);
+}
 
 void Qwa::on_BtoDL_clicked()
 {
+    sendRegisterWrite(kCodeCalibrationEnable, kRegisterCalibration, kCalibrationKey);
+    pulseProgressBar();
 }
 
 void Qwa::on_BtoTDduqu_clicked()
 {
+    pendingCommand = kCodeChannelRead;
+    sendRaw(buildLoopFrame(txFrame, kLoopReadChannel, nullptr, 0));
+    pulseProgressBar();
 }
 
+// The channel is shown from 1 and stored from 0; no pulse here, the acknowledgement pulses.
 void Qwa::on_BtoTDxiugai_clicked()
 {
+    const int channel = ui.lineTDxiugai->text().toInt(nullptr, 10);
+    sendRegisterWrite(kCodeChannelWrite, kRegisterChannel, static_cast<std::uint8_t>(channel - 1));
 }
 
 void Qwa::on_BtoBSduqu_clicked()
 {
+    pendingCommand = kCodeRangeRead;
+    sendRaw(buildLoopFrame(txFrame, kLoopReadRange, nullptr, 0));
+    pulseProgressBar();
 }
 
 void Qwa::on_BtoBSxiugai_clicked()
 {
+    pendingCommand = kCodeRangeWrite;
+    std::uint8_t payload[9] = {0x00};
+    putFloatLittleEndian(payload + 1, ui.lineBSdown->text().toFloat());
+    putFloatLittleEndian(payload + 5, ui.lineBSup->text().toFloat());
+    sendRaw(buildLoopFrame(txFrame, kLoopWriteRange, payload, int(sizeof payload)));
+    pulseProgressBar();
 }
 
+// Without a known point the gateway would be calibrated at a guessed current,
+// so nothing goes out and nothing claims completion.
 void Qwa::on_BtoDLjiaozhun_clicked()
 {
+    const std::optional<std::uint8_t> point = calibrationPoint(ui.comDL->currentIndex());
+    if (!point)
+        return;
+    const std::int32_t microamperes = truncateToInt32(ui.lineshijizhi->text().toFloat() * 1000.0f);
+    const std::uint8_t payload[3] = {*point, static_cast<std::uint8_t>(microamperes),
+                                     static_cast<std::uint8_t>(microamperes >> 8)};
+    sendRaw(buildLoopFrame(txFrame, kLoopCalibrate, payload, int(sizeof payload)));
+    pulseProgressBar();
 }
 
+void Qwa::on_comDL_activated(int)
+{
+    if (const std::optional<std::uint8_t> point = calibrationPoint(ui.comDL->currentIndex()))
+        sendRaw(buildLoopFrame(txFrame, kLoopOutputCurrent, &*point, 1));
+    pulseProgressBar();
+}
+
+// The reply's address and register are not compared: any acknowledgement will do.
 void Qwa::handleCalibrationEnabled(const std::uint8_t *, int)
 {
+    ui.lineDL->setText(QStringLiteral("开启成功"));
 }
 
 void Qwa::handleCalibrationFailed(const std::uint8_t *, int)
 {
+    ui.lineDL->setText(QStringLiteral("开启失败"));
 }
 
-void Qwa::handleChannelReply(const std::uint8_t *, int)
+void Qwa::handleChannelReply(const std::uint8_t *reply, int)
 {
+    ui.lineTDxiugai->setText(QString::number(reply[3] + 1));
 }
 
-void Qwa::handleLoopRangeReply(const std::uint8_t *, int)
+void Qwa::handleLoopRangeReply(const std::uint8_t *reply, int)
 {
-}
-void Qwa::on_comDL_activated(int)
-{
+    ui.lineBSdown->setText(QString::number(floatFromLittleEndian(reply + 4), 'g', 6));
+    ui.lineBSup->setText(QString::number(floatFromLittleEndian(reply + 8), 'g', 6));
 }

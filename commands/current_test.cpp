@@ -1,18 +1,53 @@
 // Current-loop test currents.
-#include "qwa.h"
+#include <QString>
 
+#include <cstdint>
+#include <iterator>
+
+#include "frames.h"
+#include "qwa.h"
+#include "transmit.h"
+
+// Defined with the calibration, which converts its measured current the same way.
+std::int32_t truncateToInt32(float value);
+
+namespace {
+
+constexpr std::uint8_t kLoopOutputCurrent = 0x02;
+constexpr std::uint8_t kLeaveTest = 0xFF;
+
+// Current bytes of the radio buttons, by their id in radioGroup.
+constexpr std::uint8_t kFixedCurrents[] = {0x27, 0x28, 0x50, 0x78, 0xA0, 0xC8, 0xD0};
+
+} // namespace
+
+// Reads the checked button at the press, so a request sent in between cannot
+// change the current and nothing is sent while no button is checked.
 void Qwa::on_Btoceshi_clicked()
 {
+    const int id = radioGroup->checkedId();
+    if (id < 0 || id >= int(std::size(kFixedCurrents)))
+        return;
+    sendRaw(buildLoopFrame(txFrame, kLoopOutputCurrent, &kFixedCurrents[id], 1));
+    pulseProgressBar();
 }
 
 void Qwa::onRadioClickSlot()
 {
+    // The checked button is read when 测试 is pressed; a click keeps nothing of its own.
 }
 
+// mA to tenths of a mA without a range test: only the low 8 bits go out.
 void Qwa::on_BtoZDceshi_clicked()
 {
+    const auto current =
+        static_cast<std::uint8_t>(truncateToInt32(ui.lineCEshuru->text().toFloat() * 10.0f));
+    sendRaw(buildLoopFrame(txFrame, kLoopOutputCurrent, &current, 1));
+    pulseProgressBar();
 }
 
 void Qwa::on_Btotuichu_clicked()
 {
+    sendRaw(buildLoopFrame(txFrame, kLoopOutputCurrent, &kLeaveTest, 1));
+    pulseProgressBar();
 }
