@@ -2,15 +2,13 @@
 #include <QMessageBox>
 
 #include "frames.h"
+#include "gateway.h"
 #include "qwa.h"
-#include "replytable.h"
+#include "requestcodes.h"
 #include "transmit.h"
 
 namespace {
 
-constexpr std::uint8_t kCodeBroadcast = 0x02;
-constexpr std::uint8_t kCodeAddressChange = 0x03;
-constexpr std::uint16_t kAddressRegister = 0x0001;
 constexpr std::uint8_t kBroadcastAddress = 0;
 constexpr int kSearchIntervalMs = 100;
 // Addresses 1..247 are polled; reaching 248 by either count ends the search.
@@ -36,9 +34,9 @@ void Qwa::on_Btosousuo_clicked()
         return;
     }
 
-    pendingCommand = kCodeSearch;
+    pendingCommand = Code::Search;
     ui.comdizhi->clear();
-    const int n = buildReadRequest(txFrame, 1, kAddressRegister, 1);
+    const int n = buildReadRequest(txFrame, 1, GatewayRegister::Address, 1);
     ui.progressBar->setValue(1);
     notify(this, "正在搜索，请稍后");
     ui.Btosousuo->setText(QStringLiteral("停止搜索"));
@@ -67,14 +65,14 @@ void Qwa::sousuodizhi()
 
 void Qwa::on_Btoguangbo_clicked()
 {
-    pendingCommand = kCodeBroadcast;
-    sendFrame(buildReadRequest(txFrame, kBroadcastAddress, kAddressRegister, 1));
+    pendingCommand = Code::Broadcast;
+    sendFrame(buildReadRequest(txFrame, kBroadcastAddress, GatewayRegister::Address, 1));
 }
 
 void Qwa::on_Btoxiugai_clicked()
 {
     const auto newAddress = static_cast<std::uint8_t>(ui.linegaidizhi->text().toInt(nullptr, 10));
-    sendRegisterWrite(kCodeAddressChange, kAddressRegister, newAddress);
+    sendRegisterWrite(Code::AddressChange, GatewayRegister::Address, newAddress);
 }
 
 void Qwa::handleSearchReply(const std::uint8_t *reply, int)

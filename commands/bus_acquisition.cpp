@@ -7,13 +7,13 @@
 #include <cstdint>
 
 #include "frames.h"
+#include "gateway.h"
 #include "qwa.h"
 #include "replytable.h"
 #include "transmit.h"
 
 namespace {
 
-constexpr std::uint16_t kRegisterMeterValues = 0x0004;
 constexpr int kPollIntervalMs = 1000;
 constexpr int kRowsPerPair = 7;
 // The gateway marks a meter that did not answer it with these four bytes.
@@ -36,7 +36,7 @@ void Qwa::on_Btocaiji_clicked()
             QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("表数应为0到21"));
             return;
         }
-        pendingCommand = kCodeAcquisition;
+        pendingCommand = Code::Acquisition;
         clearTxFrame();
         acquireTimer->start(kPollIntervalMs);
         ui.Btocaiji->setText(stopText());
@@ -57,7 +57,7 @@ void Qwa::caijihanshu()
 {
     const int meters = ui.lineshuliang->text().toInt(nullptr, 10);
     const auto registers = static_cast<std::uint8_t>(2 * meters);
-    sendFrameKeep(buildReadRequest(txFrame, targetAddress(), kRegisterMeterValues, registers));
+    sendFrameKeep(buildReadRequest(txFrame, targetAddress(), GatewayRegister::MeterBlock, registers));
     pulseProgressBar();
 }
 

@@ -8,22 +8,11 @@
 
 #include "frames.h"
 #include "qwa.h"
-#include "replytable.h"
+#include "registers.h"
+#include "requestcodes.h"
 #include "transmit.h"
 
 namespace {
-
-constexpr std::uint8_t kWriteParameter = 0x64;
-constexpr std::uint8_t kPlatformDebugging = 0x65;
-constexpr std::uint8_t kConnect = 0xC8;
-
-constexpr std::uint8_t kRegion = 0x02;
-constexpr std::uint8_t kDeviceProperty = 0x03;
-constexpr std::uint8_t kDeviceSecret = 0x04;
-constexpr std::uint8_t kDeviceName = 0x05;
-constexpr std::uint8_t kPublishTopic = 0x06;
-constexpr std::uint8_t kSubscribeTopic = 0x07;
-constexpr std::uint8_t kMode = 0x01;
 
 // Header, command and parameter number leave the rest of the transmit buffer to the text.
 constexpr int kMaxParameterBytes = kTxFrameSize - 3;
@@ -53,52 +42,52 @@ void Qwa::sendCloudParameter(std::uint8_t parameter, const QString &text)
         QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("内容过长，最多67字节"));
         return;
     }
-    pendingCommand = kCodeCloud;
-    sendRaw(buildCloudFrame(txFrame, kWriteParameter, parameterPayload(parameter, utf8)));
+    pendingCommand = Code::Cloud;
+    sendRaw(buildCloudFrame(txFrame, kCloudWriteParameter, parameterPayload(parameter, utf8)));
 }
 
 void Qwa::on_pushButton_AT1_clicked()
 {
-    sendCloudParameter(kRegion, ui.lineEdit_AT1->text());
+    sendCloudParameter(CloudParameter::Region, ui.lineEdit_AT1->text());
 }
 
 void Qwa::on_pushButton_AT2_clicked()
 {
-    sendCloudParameter(kDeviceProperty, ui.lineEdit_AT2->text());
+    sendCloudParameter(CloudParameter::DeviceProperty, ui.lineEdit_AT2->text());
 }
 
 void Qwa::on_pushButton_AT3_clicked()
 {
-    sendCloudParameter(kDeviceSecret, ui.lineEdit_AT3->text());
+    sendCloudParameter(CloudParameter::DeviceSecret, ui.lineEdit_AT3->text());
 }
 
 void Qwa::on_pushButton_AT4_clicked()
 {
-    sendCloudParameter(kDeviceName, ui.lineEdit_AT4->text());
+    sendCloudParameter(CloudParameter::DeviceName, ui.lineEdit_AT4->text());
 }
 
 // The gateway takes the topics with their MQTT options appended, even when
 // the user typed options of their own.
 void Qwa::on_pushButton_AT5_clicked()
 {
-    sendCloudParameter(kPublishTopic, ui.lineEdit_AT5->text() + QStringLiteral(",0,0"));
+    sendCloudParameter(CloudParameter::PublishTopic, ui.lineEdit_AT5->text() + QStringLiteral(",0,0"));
 }
 
 void Qwa::on_pushButton_AT6_clicked()
 {
-    sendCloudParameter(kSubscribeTopic, ui.lineEdit_AT6->text() + QStringLiteral(",0"));
+    sendCloudParameter(CloudParameter::SubscribeTopic, ui.lineEdit_AT6->text() + QStringLiteral(",0"));
 }
 
 // The chosen mode is not part of the frame; the gateway is only told to confirm.
 void Qwa::on_pushButton_Yes_clicked()
 {
-    pendingCommand = kCodeCloud;
-    sendRaw(buildCloudFrame(txFrame, kWriteParameter, parameterPayload(kMode, QByteArray(1, '\x01'))));
+    pendingCommand = Code::Cloud;
+    sendRaw(buildCloudFrame(txFrame, kCloudWriteParameter, parameterPayload(CloudParameter::Mode, QByteArray(1, '\x01'))));
 }
 
 void Qwa::on_pushButton_connect_clicked()
 {
-    sendRaw(buildCloudFrame(txFrame, kConnect, QByteArray()));
+    sendRaw(buildCloudFrame(txFrame, kCloudConnect, QByteArray()));
 }
 
 // The label is the only record of the debugging state; it flips before the
@@ -118,5 +107,5 @@ void Qwa::on_pushButton_OPaLI_clicked()
     } else {
         return;
     }
-    sendRaw(buildCloudFrame(txFrame, kPlatformDebugging, QByteArray(1, switchTo)));
+    sendRaw(buildCloudFrame(txFrame, kCloudDebugging, QByteArray(1, switchTo)));
 }

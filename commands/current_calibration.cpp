@@ -1,27 +1,18 @@
 // Current-loop calibration, channel and range.
 #include <QString>
 
-#include <cmath>
 #include <cstdint>
 #include <iterator>
 #include <optional>
 
 #include "frames.h"
+#include "gateway.h"
 #include "qwa.h"
+#include "requestcodes.h"
 #include "transmit.h"
 
 namespace {
 
-constexpr std::uint8_t kCodeCalibrationEnable = 0x0C;
-constexpr std::uint8_t kCodeChannelRead = 0x0D;
-constexpr std::uint8_t kCodeChannelWrite = 0x0E;
-constexpr std::uint8_t kCodeRangeRead = 0x0F;
-// The range write awaits no reply: under its code the reception leaves the bytes in the port.
-constexpr std::uint8_t kCodeRangeWrite = 0x10;
-
-constexpr std::uint16_t kRegisterCalibration = 0x0004;
-constexpr std::uint16_t kRegisterChannel = 0x0006;
-constexpr std::uint16_t kCalibrationKey = 0x9B9B;
 
 constexpr std::uint8_t kLoopWriteRange = 0x01;
 constexpr std::uint8_t kLoopOutputCurrent = 0x02;
@@ -42,24 +33,15 @@ std::optional<std::uint8_t> calibrationPoint(int index)
 
 } // namespace
 
-// Truncation toward zero as the x86 conversion does it: a value outside the
-// 32-bit range (or NaN) gives INT32_MIN instead of undefined behaviour.
-std::int32_t truncateToInt32(float value)
-{
-    if (!(std::fabs(value) < 2147483648.0f))
-        return INT32_MIN;
-    return static_cast<std::int32_t>(value);
-}
-
 void Qwa::on_BtoDL_clicked()
 {
-    sendRegisterWrite(kCodeCalibrationEnable, kRegisterCalibration, kCalibrationKey);
+    sendRegisterWrite(Code::EnableCalibration, GatewayRegister::Calibration, GatewayRegister::CalibrationKey);
     pulseProgressBar();
 }
 
 void Qwa::on_BtoTDduqu_clicked()
 {
-    pendingCommand = kCodeChannelRead;
+    pendingCommand = Code::ReadChannel;
     sendRaw(buildLoopFrame(txFrame, kLoopReadChannel, nullptr, 0));
     pulseProgressBar();
 }
@@ -68,19 +50,19 @@ void Qwa::on_BtoTDduqu_clicked()
 void Qwa::on_BtoTDxiugai_clicked()
 {
     const int channel = ui.lineTDxiugai->text().toInt(nullptr, 10);
-    sendRegisterWrite(kCodeChannelWrite, kRegisterChannel, static_cast<std::uint8_t>(channel - 1));
+    sendRegisterWrite(Code::WriteChannel, GatewayRegister::Channel, static_cast<std::uint8_t>(channel - 1));
 }
 
 void Qwa::on_BtoBSduqu_clicked()
 {
-    pendingCommand = kCodeRangeRead;
+    pendingCommand = Code::ReadLoopRange;
     sendRaw(buildLoopFrame(txFrame, kLoopReadRange, nullptr, 0));
     pulseProgressBar();
 }
 
 void Qwa::on_BtoBSxiugai_clicked()
 {
-    pendingCommand = kCodeRangeWrite;
+    pendingCommand = Code::WriteLoopRange;
     std::uint8_t payload[9] = {0x00};
     putFloatLittleEndian(payload + 1, ui.lineBSdown->text().toFloat());
     putFloatLittleEndian(payload + 5, ui.lineBSup->text().toFloat());

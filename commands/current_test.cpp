@@ -8,9 +8,6 @@
 #include "qwa.h"
 #include "transmit.h"
 
-// Defined with the calibration, which converts its measured current the same way.
-std::int32_t truncateToInt32(float value);
-
 namespace {
 
 constexpr std::uint8_t kLoopOutputCurrent = 0x02;

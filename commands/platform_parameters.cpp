@@ -2,38 +2,12 @@
 #include <cmath>
 
 #include "frames.h"
+#include "gateway.h"
 #include "qwa.h"
+#include "requestcodes.h"
 #include "transmit.h"
 
 namespace {
-
-// Gateway registers.
-constexpr std::uint16_t kFrequencyRegister = 0x0003;
-constexpr std::uint16_t kTransmitterRegister = 0x03E8;
-constexpr std::uint16_t kRangeRegister = 0x03E9; // lower limit; the upper follows
-constexpr std::uint16_t kIdRegister = 0x03EB;
-constexpr std::uint16_t kSpreadingFactorRegister = 0x03EC;
-constexpr std::uint16_t kFirmwareRegister = 0x03ED;
-constexpr std::uint16_t kSamplingRegister = 0x03EE;
-constexpr std::uint16_t kAnalogOutRegister = 0x03EF;
-
-// Request codes. The spreading factor shares the first page's codes and reply handling.
-constexpr std::uint8_t kCodeWriteSpreadingFactor = 0x09;
-constexpr std::uint8_t kCodeReadSpreadingFactor = 0x14;
-constexpr std::uint8_t kCodeReadFrequency = 0x15;
-constexpr std::uint8_t kCodeWriteFrequency = 0x16;
-constexpr std::uint8_t kCodeWriteTransmitters = 0x17;
-constexpr std::uint8_t kCodeWriteRange = 0x18;
-constexpr std::uint8_t kCodeWriteId = 0x19;
-constexpr std::uint8_t kCodeWriteFirmware = 0x1A;
-constexpr std::uint8_t kCodeWriteSampling = 0x1B;
-constexpr std::uint8_t kCodeWriteAnalogOut = 0x1C;
-constexpr std::uint8_t kCodeReadTransmitters = 0x1D;
-constexpr std::uint8_t kCodeReadRange = 0x1E;
-constexpr std::uint8_t kCodeReadId = 0x1F;
-constexpr std::uint8_t kCodeReadFirmware = 0x20;
-constexpr std::uint8_t kCodeReadSampling = 0x21;
-constexpr std::uint8_t kCodeReadAnalogOut = 0x22;
 
 // Input is taken unchecked: text that is not a number counts as 0, higher bits are dropped.
 std::uint16_t decimalWord(const QString &text)
@@ -50,12 +24,6 @@ std::uint16_t hexWord(const QString &text)
 QString hexText(std::uint16_t value)
 {
     return QString::asprintf("0x%04X", value);
-}
-
-// The frequency register holds MHz minus 420 in its low byte: +92 is -420 modulo 256.
-std::uint16_t frequencyCode(const QString &text)
-{
-    return static_cast<std::uint8_t>(text.toInt(nullptr, 10) + 92);
 }
 
 // A range limit goes out in tenths. Rounded, not truncated: 4.2 is 4.19999981 as
@@ -77,93 +45,93 @@ QString rangeText(const std::uint8_t *at)
 
 void Qwa::on_btnReadSF_clicked()
 {
-    sendRegisterRead(kCodeReadSpreadingFactor, kSpreadingFactorRegister, 1);
+    sendRegisterRead(Code::ReadSpreadingFactor, GatewayRegister::SpreadingFactor, 1);
 }
 
 void Qwa::on_btnReadFreq_clicked()
 {
-    sendRegisterRead(kCodeReadFrequency, kFrequencyRegister, 1);
+    sendRegisterRead(Code::ReadPlatformFrequency, GatewayRegister::Frequency, 1);
 }
 
 void Qwa::on_btnWrSF_clicked()
 {
-    sendRegisterWrite(kCodeWriteSpreadingFactor, kSpreadingFactorRegister,
+    sendRegisterWrite(Code::WriteSpreadingFactor, GatewayRegister::SpreadingFactor,
                       static_cast<std::uint8_t>(decimalWord(ui.lineSF2->text())));
 }
 
 void Qwa::on_btnWrFreq_clicked()
 {
-    sendRegisterWrite(kCodeWriteFrequency, kFrequencyRegister, frequencyCode(ui.lineFreq->text()));
+    sendRegisterWrite(Code::WritePlatformFrequency, GatewayRegister::Frequency, frequencyCode(ui.lineFreq->text()));
 }
 
 void Qwa::on_BtnRdRange_clicked()
 {
-    sendRegisterRead(kCodeReadRange, kRangeRegister, 2);
+    sendRegisterRead(Code::ReadRange, GatewayRegister::RangeLower, 2);
 }
 
 void Qwa::on_btnRdNum_clicked()
 {
-    sendRegisterRead(kCodeReadTransmitters, kTransmitterRegister, 1);
+    sendRegisterRead(Code::ReadPlatformTransmitters, GatewayRegister::Transmitters, 1);
 }
 
 void Qwa::on_btnRdID_clicked()
 {
-    sendRegisterRead(kCodeReadId, kIdRegister, 1);
+    sendRegisterRead(Code::ReadId, GatewayRegister::GatewayId, 1);
 }
 
 void Qwa::on_btnRdFWV_clicked()
 {
-    sendRegisterRead(kCodeReadFirmware, kFirmwareRegister, 1);
+    sendRegisterRead(Code::ReadFirmware, GatewayRegister::Firmware, 1);
 }
 
 void Qwa::on_btnRdSampleRate_clicked()
 {
-    sendRegisterRead(kCodeReadSampling, kSamplingRegister, 1);
+    sendRegisterRead(Code::ReadSampling, GatewayRegister::SamplingPeriod, 1);
 }
 
 void Qwa::on_btnRdAnologOut_clicked()
 {
-    sendRegisterRead(kCodeReadAnalogOut, kAnalogOutRegister, 1);
+    sendRegisterRead(Code::ReadAnalogOut, GatewayRegister::AnalogOutput, 1);
 }
 
 void Qwa::on_BtnWrRange_clicked()
 {
-    pendingCommand = kCodeWriteRange;
+    pendingCommand = Code::WriteRange;
     const std::uint16_t limits[2] = {rangeCode(ui.lineLower->text()), rangeCode(ui.lineUpper->text())};
-    sendFrame(buildWriteRequest(txFrame, targetAddress(), kRangeRegister, limits, 2));
+    sendFrame(buildWriteRequest(txFrame, targetAddress(), GatewayRegister::RangeLower, limits, 2));
 }
 
 void Qwa::on_btnWrNum_clicked()
 {
-    sendRegisterWrite(kCodeWriteTransmitters, kTransmitterRegister,
+    sendRegisterWrite(Code::WritePlatformTransmitters, GatewayRegister::Transmitters,
                       static_cast<std::uint8_t>(decimalWord(ui.lineTrNum->text())));
 }
 
 void Qwa::on_btnWrID_clicked()
 {
-    sendRegisterWrite(kCodeWriteId, kIdRegister, hexWord(ui.lineID->text()));
+    sendRegisterWrite(Code::WriteId, GatewayRegister::GatewayId, hexWord(ui.lineID->text()));
 }
 
 void Qwa::on_btnWrFWV_clicked()
 {
-    sendRegisterWrite(kCodeWriteFirmware, kFirmwareRegister, hexWord(ui.lineFWV->text()));
+    sendRegisterWrite(Code::WriteFirmware, GatewayRegister::Firmware, hexWord(ui.lineFWV->text()));
 }
 
 void Qwa::on_btnWrSampleRate_clicked()
 {
-    sendRegisterWrite(kCodeWriteSampling, kSamplingRegister, decimalWord(ui.lineSampleRate->text()));
+    sendRegisterWrite(Code::WriteSampling, GatewayRegister::SamplingPeriod, decimalWord(ui.lineSampleRate->text()));
 }
 
 void Qwa::on_btnWrAnologOut_clicked()
 {
-    sendRegisterWrite(kCodeWriteAnalogOut, kAnalogOutRegister, decimalWord(ui.lineAnalogOut->text()));
+    sendRegisterWrite(Code::WriteAnalogOut, GatewayRegister::AnalogOutput, decimalWord(ui.lineAnalogOut->text()));
 }
 
 // Read replies carry the first register in bytes 3-4 and the second in bytes 5-6.
 
 void Qwa::handlePlatformFrequencyReply(const std::uint8_t *reply, int)
 {
-    ui.lineFreq->setText(QString::number(reply[4] + 420));
+    ui.lineFreq->setText(frequencyText(reply[4]));
 }
 
 void Qwa::handlePlatformTransmitterReply(const std::uint8_t *reply, int)

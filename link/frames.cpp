@@ -1,5 +1,6 @@
 #include "frames.h"
 
+#include <cmath>
 #include <cstring>
 
 int buildReadRequest(std::uint8_t *frame, std::uint8_t address, std::uint16_t firstRegister,
@@ -86,4 +87,11 @@ float floatFromBigEndian(const std::uint8_t *at)
     for (int i = 0; i < 4; ++i)
         bits |= static_cast<std::uint32_t>(at[i]) << (24 - 8 * i);
     return bitsFloat(bits);
+}
+
+std::int32_t truncateToInt32(float value)
+{
+    if (!(std::fabs(value) < 2147483648.0f))
+        return INT32_MIN;
+    return static_cast<std::int32_t>(value);
 }

@@ -12,6 +12,10 @@ constexpr std::uint8_t kModbusRead = 0x03;
 constexpr std::uint8_t kModbusWrite = 0x10;
 constexpr std::uint8_t kLoopDelimiter = 0xAA;
 constexpr std::uint8_t kCloudHeader = 0x64;
+// Cloud frame commands (byte 1).
+constexpr std::uint8_t kCloudWriteParameter = 0x64;
+constexpr std::uint8_t kCloudDebugging = 0x65;
+constexpr std::uint8_t kCloudConnect = 0xC8;
 
 // Function 0x03: address, 0x03, first register, register count. Fills 6 bytes.
 int buildReadRequest(std::uint8_t *frame, std::uint8_t address, std::uint16_t firstRegister,
@@ -32,6 +36,10 @@ void putFloatLittleEndian(std::uint8_t *at, float value);
 float floatFromLittleEndian(const std::uint8_t *at);
 void putFloatBigEndian(std::uint8_t *at, float value);
 float floatFromBigEndian(const std::uint8_t *at);
+
+// Truncation toward zero of a scaled input, as the x86 conversion does it: a
+// value outside the 32-bit range (or NaN) gives INT32_MIN instead of undefined behaviour.
+std::int32_t truncateToInt32(float value);
 
 inline std::uint16_t registerValue(const std::uint8_t *at)
 {

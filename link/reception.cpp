@@ -24,7 +24,7 @@ void Qwa::receiveBytes(const QByteArray &bytes)
             "<-", reinterpret_cast<const std::uint8_t *>(bytes.constData()), bytes.size());
     rxQueue.insert(rxQueue.end(), bytes.cbegin(), bytes.cend());
 
-    if (pendingCommand == kCodeCloud) {
+    if (pendingCommand == Code::Cloud) {
         // The cloud reply is not interpreted: any answer is taken as done.
         const auto drop = std::min<std::size_t>(rxQueue.size(), kCloudReplyChunk);
         rxQueue.erase(rxQueue.begin(), rxQueue.begin() + static_cast<std::ptrdiff_t>(drop));

@@ -5,7 +5,7 @@
 #include "qwa.h"
 
 struct ReplyTable {
-    static const ReplyRule rules[kHighestCode + 1];
+    static const ReplyRule rules[Code::Highest + 1];
 };
 
 namespace {
@@ -15,7 +15,7 @@ constexpr ReplyRule kUnread = {0, ReplyCheck::None, false, nullptr, nullptr};
 
 // Indexed by code. Reply lengths: a read of one register is 7 bytes, of two 9;
 // a write acknowledgement 8; the channel read 5; the loop range read 13.
-const ReplyRule ReplyTable::rules[kHighestCode + 1] = {
+const ReplyRule ReplyTable::rules[Code::Highest + 1] = {
     /* 0x00 */ kUnread,
     /* 0x01 */ {7, ReplyCheck::Crc, false, &Qwa::handleSearchReply, nullptr},
     /* 0x02 */ {7, ReplyCheck::Crc, true, &Qwa::handleBroadcastReply, nullptr},
@@ -58,7 +58,7 @@ const ReplyRule ReplyTable::rules[kHighestCode + 1] = {
 
 const ReplyRule *replyRule(std::uint8_t code)
 {
-    if (code > kHighestCode || ReplyTable::rules[code].length == 0)
+    if (code > Code::Highest || ReplyTable::rules[code].length == 0)
         return nullptr;
     return &ReplyTable::rules[code];
 }

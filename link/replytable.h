@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "requestcodes.h"
+
 class Qwa;
 
 // How a reply is checked before its handler runs.
@@ -21,11 +23,6 @@ struct ReplyRule {
     ReplyHandler handler;  // may be null: the pulse is the only sign of a write acknowledgement
     ReplyHandler failed;   // run when the check fails; only calibration enabling reports it
 };
-
-constexpr std::uint8_t kCodeSearch = 0x01;
-constexpr std::uint8_t kCodeAcquisition = 0x0A;
-constexpr std::uint8_t kCodeCloud = 0x23;
-constexpr std::uint8_t kHighestCode = 0x25;
 
 // The acquisition table shows at most 21 meters; its reply is 4 bytes a meter plus 5.
 constexpr int kMaxMeters = 21;

@@ -1,18 +1,14 @@
 #include "trafficlog.h"
 
 #include "frames.h"
+#include "registers.h"
 
 Q_LOGGING_CATEGORY(lcLink, "nvb.link", QtInfoMsg)
-
-namespace {
-constexpr std::uint8_t kCloudWriteParameter = 0x64;
-constexpr std::uint8_t kDeviceSecret = 0x04;
-}
 
 QString describeTraffic(const char *direction, const std::uint8_t *bytes, int n)
 {
     const bool secret = n > 3 && bytes[0] == kCloudHeader && bytes[1] == kCloudWriteParameter
-                        && bytes[2] == kDeviceSecret;
+                        && bytes[2] == CloudParameter::DeviceSecret;
     QString text = QString::fromLatin1(direction);
     for (int i = 0; i < n; ++i) {
         if (secret && i >= 3)

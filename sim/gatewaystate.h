@@ -6,28 +6,7 @@
 
 #include <cstdint>
 
-// Holding registers of the gateway as the tool addresses them.
-namespace GatewayRegister {
-constexpr std::uint16_t Parity = 0x0000;
-constexpr std::uint16_t Address = 0x0001;
-constexpr std::uint16_t Baud = 0x0002;
-constexpr std::uint16_t Frequency = 0x0003;
-// Written: calibration enable. Read: first register of the meter block.
-constexpr std::uint16_t Calibration = 0x0004;
-constexpr std::uint16_t MeterBlock = 0x0004;
-constexpr std::uint16_t Channel = 0x0006;
-constexpr std::uint16_t Transmitters = 0x03E8;
-constexpr std::uint16_t RangeLower = 0x03E9;
-constexpr std::uint16_t RangeUpper = 0x03EA;
-constexpr std::uint16_t GatewayId = 0x03EB;
-constexpr std::uint16_t SpreadingFactor = 0x03EC;
-constexpr std::uint16_t Firmware = 0x03ED;
-constexpr std::uint16_t SamplingPeriod = 0x03EE;
-constexpr std::uint16_t AnalogOutput = 0x03EF;
-constexpr std::uint16_t Mode = 0x03F0;
-
-constexpr std::uint16_t CalibrationKey = 0x9B9B;
-}
+#include "registers.h"
 
 // Modbus exception codes the gateway answers with.
 namespace ModbusException {
@@ -35,17 +14,6 @@ constexpr std::uint8_t IllegalFunction = 0x01;
 constexpr std::uint8_t IllegalAddress = 0x02;
 constexpr std::uint8_t IllegalValue = 0x03;
 constexpr std::uint8_t DeviceFailure = 0x04;
-}
-
-// Cloud parameter numbers (byte 2 of a 64 64 frame).
-namespace CloudParameter {
-constexpr int Mode = 0x01;
-constexpr int Region = 0x02;
-constexpr int DeviceProperty = 0x03;
-constexpr int DeviceSecret = 0x04;
-constexpr int DeviceName = 0x05;
-constexpr int PublishTopic = 0x06;
-constexpr int SubscribeTopic = 0x07;
 }
 
 struct Meter
