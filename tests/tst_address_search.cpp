@@ -12,6 +12,7 @@
 
 #include "boxrecorder.h"
 #include "ptyline.h"
+#include "pulsecounter.h"
 #include "transmit.h"
 #include "windowfixture.h"
 
@@ -30,36 +31,15 @@ QByteArray answerFrom(int address)
     return withCrc(QByteArray(1, char(address)) + bytes("03 02 00") + QByteArray(1, char(address)));
 }
 
-QStringList items(const QComboBox *box)
-{
-    QStringList out;
-    for (int i = 0; i < box->count(); ++i)
-        out << box->itemText(i);
-    return out;
-}
-
 bool bytesWaiting(const PtyLine &line)
 {
     pollfd p{line.masterFd(), POLLIN, 0};
     return ::poll(&p, 1, 0) > 0 && (p.revents & POLLIN);
 }
 
-bool txFrameIsZero()
-{
-    return std::all_of(std::begin(txFrame), std::end(txFrame), [](std::uint8_t b) { return b == 0; });
-}
-
 QByteArray txFrameHead(int n)
 {
     return QByteArray(reinterpret_cast<const char *>(txFrame), n);
-}
-
-int pulses(const QSignalSpy &values)
-{
-    int count = 0;
-    for (const QList<QVariant> &change : values)
-        count += change.at(0).toInt() == 247;
-    return count;
 }
 
 struct Fixture {
@@ -130,9 +110,7 @@ void AddressSearchTest::requests()
 
     f.window.click(button.toLatin1().constData());
     QCOMPARE(int(f.window.window.currentCommand()), code);
-    QByteArray sent = f.line.read(wire.size());
-    sent += f.line.readFor(20);
-    QCOMPARE(sent.toHex(' '), wire.toHex(' '));
+    QCOMPARE(f.line.readFrame(wire.size()).toHex(' '), wire.toHex(' '));
     QVERIFY(txFrameIsZero());
     QVERIFY(f.boxes.boxes.isEmpty());
 }
@@ -175,12 +153,12 @@ void AddressSearchTest::broadcastReplies()
     for (int address : broadcastAnswers) {
         f.window.click("Btoguangbo");
         QVERIFY(f.line.expect(bytes("00 03 00 01 00 01 D4 1B")));
-        QSignalSpy values(f.progress, &QProgressBar::valueChanged);
+        PulseCounter pulses(f.window);
         f.line.write(answerFrom(address));
-        QTRY_COMPARE_WITH_TIMEOUT(pulses(values), 1, 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(pulses.count(), 1, 2000);
         QCOMPARE(f.window.child<QLineEdit>("linedizhi")->text(), QString::number(address));
     }
-    QCOMPARE(items(f.addresses), listed);
+    QCOMPARE(itemTexts(f.addresses), listed);
     QCOMPARE(f.window.child<QLineEdit>("linedizhi")->text(), broadcastShown);
     QCOMPARE(f.addresses->currentText(), listed.first());
 }
@@ -214,13 +192,10 @@ void AddressSearchTest::addressChangeReply()
     f.window.click("Btoxiugai");
     QCOMPARE(f.line.read(11).size(), 11);
 
-    QSignalSpy values(f.progress, &QProgressBar::valueChanged);
+    PulseCounter pulses(f.window);
     f.line.write(reply);
-    if (pulseCount > 0)
-        QTRY_COMPARE_WITH_TIMEOUT(pulses(values), pulseCount, 2000);
-    settle(pulseCount > 0 ? 50 : 500);
-    QCOMPARE(pulses(values), pulseCount);
-    QCOMPARE(items(f.addresses), listed);
+    QCOMPARE(pulses.waitAndSettle(pulseCount), pulseCount);
+    QCOMPARE(itemTexts(f.addresses), listed);
 
     f.window.click("BtoduquB");
     QVERIFY(f.line.expect(nextRequest));
@@ -274,7 +249,7 @@ void AddressSearchTest::searchStoppedAndRestarted()
 
     // A gateway answering a poll after the stop is still listed.
     f.line.write(answerFrom(4));
-    QTRY_COMPARE_WITH_TIMEOUT(items(f.addresses), QStringList{"4"}, 2000);
+    QTRY_COMPARE_WITH_TIMEOUT(itemTexts(f.addresses), QStringList{"4"}, 2000);
 
     f.window.click("Btosousuo");
     QCOMPARE(f.addresses->count(), 0);
@@ -357,7 +332,7 @@ void AddressSearchTest::searchListsAnsweringGateways()
         progressSteps << change.at(0).toInt();
     QCOMPARE(progressSteps, everyAddress);
 
-    QCOMPARE(items(f.addresses), (QStringList{"3", "200"}));
+    QCOMPARE(itemTexts(f.addresses), (QStringList{"3", "200"}));
     QCOMPARE(f.addresses->currentText(), QStringLiteral("3"));
     QCOMPARE(f.searchButton->text(), QStringLiteral("搜索地址"));
     QCOMPARE(f.progress->value(), 247);

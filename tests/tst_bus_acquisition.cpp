@@ -84,7 +84,6 @@ private:
     void start(const QString &meters);
     void stop();
     Grid table() const;
-    int pulsesDuring(const std::function<void()> &action, int settleMs);
     QPushButton *button() const { return fixture.child<QPushButton>("Btocaiji"); }
 
     PtyLine line;
@@ -100,10 +99,7 @@ void BusAcquisitionTest::initTestCase()
 
 void BusAcquisitionTest::init()
 {
-    line.drain();
-    fixture.window.port().readAll();
-    fixture.closePort();
-    QVERIFY(fixture.openOn(line));
+    QVERIFY(fixture.reopenOn(line));
     fixture.selectAddress(1);
     fixture.window.setCurrentCommand(kOtherCode);
     boxes.clear();
@@ -139,17 +135,6 @@ Grid BusAcquisitionTest::table() const
     return grid;
 }
 
-int BusAcquisitionTest::pulsesDuring(const std::function<void()> &action, int settleMs)
-{
-    QSignalSpy values(fixture.child<QProgressBar>("progressBar"), &QProgressBar::valueChanged);
-    action();
-    settle(settleMs);
-    int pulses = 0;
-    for (const QList<QVariant> &change : values)
-        pulses += change.at(0).toInt() == 247;
-    return pulses;
-}
-
 void BusAcquisitionTest::polls_data()
 {
     QTest::addColumn<QString>("meters");
@@ -175,7 +160,7 @@ void BusAcquisitionTest::polls()
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(txFrame), poll.size()), poll);
     QVERIFY(line.expect(poll, 1800));
     stop();
-    QVERIFY(std::all_of(std::begin(txFrame), std::end(txFrame), [](std::uint8_t b) { return b == 0; }));
+    QVERIFY(txFrameIsZero());
     QVERIFY(line.expectSilence(1300));
     QCOMPARE(int(fixture.window.currentCommand()), kAcquisitionCode);
 }
@@ -188,7 +173,7 @@ void BusAcquisitionTest::firstPollAfterOneInterval()
     QCOMPARE(fixture.window.acquireTimerObject()->interval(), 1000);
     QVERIFY(line.expectSilence(900));
     QByteArray poll;
-    const int pulses = pulsesDuring([&] { poll = line.read(8, 800); }, 0);
+    const int pulses = fixture.pulsesDuring([&] { poll = line.read(8, 800); });
     QCOMPARE(poll, bytes("01 03 00 04 00 04 05 C8"));
     QVERIFY(clock.elapsed() >= 1000);
     QCOMPARE(pulses, 1);
@@ -249,7 +234,7 @@ void BusAcquisitionTest::replies()
     QFETCH(QByteArray, reply);
     QFETCH(Grid, shown);
     start(meters);
-    QCOMPARE(pulsesDuring([&] { line.write(reply); }, 0), 0);
+    QCOMPARE(fixture.pulsesDuring([&] { line.write(reply); }), 0);
     QTRY_COMPARE(table(), shown);
     QCOMPARE(fixture.window.queuedBytes(), std::size_t(0));
 }

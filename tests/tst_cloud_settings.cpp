@@ -37,8 +37,6 @@ private slots:
     void laterBytesWaitForTheNextRequest();
 
 private:
-    int pulsesDuring(const std::function<void()> &action, int settleMs);
-
     PtyLine line;
     WindowFixture fixture;
     BoxRecorder boxes;
@@ -52,24 +50,10 @@ void CloudSettingsTest::initTestCase()
 
 void CloudSettingsTest::init()
 {
-    line.drain();
-    fixture.window.port().readAll();
-    fixture.closePort();
-    QVERIFY(fixture.openOn(line));
+    QVERIFY(fixture.reopenOn(line));
     fixture.window.setCurrentCommand(kOtherCode);
     fixture.child<QPushButton>("pushButton_OPaLI")->setText(kOff);
     boxes.clear();
-}
-
-int CloudSettingsTest::pulsesDuring(const std::function<void()> &action, int settleMs)
-{
-    QSignalSpy values(fixture.child<QProgressBar>("progressBar"), &QProgressBar::valueChanged);
-    action();
-    settle(settleMs);
-    int pulses = 0;
-    for (const QList<QVariant> &change : values)
-        pulses += change.at(0).toInt() == 247;
-    return pulses;
 }
 
 void CloudSettingsTest::frames_data()
@@ -112,7 +96,7 @@ void CloudSettingsTest::frames()
     if (!field.isEmpty())
         fixture.type(field.toLatin1().constData(), text);
     // Only the reply pulses.
-    QCOMPARE(pulsesDuring([&] { fixture.click(button.toLatin1().constData()); }, 0), 0);
+    QCOMPARE(fixture.pulsesDuring([&] { fixture.click(button.toLatin1().constData()); }), 0);
     QVERIFY(line.expect(frame));
     QVERIFY(line.expectSilence(100));
     QCOMPARE(int(fixture.window.currentCommand()), code == kUnchanged ? kOtherCode : code);
@@ -228,7 +212,7 @@ void CloudSettingsTest::replyIsDroppedInSixtyFourByteSteps()
     QByteArray reply;
     for (int i = 0; i < size; ++i)
         reply.append(char('A' + i % 26));
-    QCOMPARE(pulsesDuring([&] { line.write(reply); }, 600), 1);
+    QCOMPARE(fixture.pulsesDuring([&] { line.write(reply); }, 600), 1);
     QCOMPARE(int(fixture.window.queuedBytes()), left);
     QCOMPARE(int(fixture.window.currentCommand()), 0);
 }
@@ -238,8 +222,8 @@ void CloudSettingsTest::laterBytesWaitForTheNextRequest()
 {
     fixture.click("pushButton_Yes");
     QVERIFY(line.expect(bytes("64 64 01 01")));
-    QCOMPARE(pulsesDuring([&] { line.write(QByteArray("OK")); }, 500), 1);
-    QCOMPARE(pulsesDuring([&] { line.write(QByteArray("\r\n")); }, 300), 0);
+    QCOMPARE(fixture.pulsesDuring([&] { line.write(QByteArray("OK")); }, 500), 1);
+    QCOMPARE(fixture.pulsesDuring([&] { line.write(QByteArray("\r\n")); }, 300), 0);
     QCOMPARE(fixture.window.queuedBytes(), std::size_t(0));
     QCOMPARE(fixture.window.port().bytesAvailable(), qint64(2));
 }

@@ -1,15 +1,12 @@
 // The current-loop page: calibration, channel, range and test currents, on a pty line.
 #include <QtTest>
 
-#include <algorithm>
-
 #include <QComboBox>
 #include <QLineEdit>
 #include <QRadioButton>
 
 #include "boxrecorder.h"
 #include "ptyline.h"
-#include "transmit.h"
 #include "windowfixture.h"
 
 namespace {
@@ -43,7 +40,6 @@ private slots:
     void radioClickLeavesTheSearchPollAlone();
 
 private:
-    int pulsesDuring(const std::function<void()> &action, int settleMs = 0);
     QComboBox *points() const { return fixture.child<QComboBox>("comDL"); }
 
     PtyLine line;
@@ -60,10 +56,7 @@ void CurrentLoopTest::initTestCase()
 void CurrentLoopTest::init()
 {
     settle(20);
-    line.drain();
-    fixture.window.port().readAll();
-    fixture.closePort();
-    QVERIFY(fixture.openOn(line));
+    QVERIFY(fixture.reopenOn(line));
     fixture.selectAddress(1);
     fixture.window.setCurrentCommand(kOtherCode);
     points()->setItemText(0, QStringLiteral("4mA"));
@@ -74,17 +67,6 @@ void CurrentLoopTest::init()
     for (QAbstractButton *radio : fixture.window.radioButtons()->buttons())
         radio->setChecked(false);
     fixture.window.radioButtons()->setExclusive(true);
-}
-
-int CurrentLoopTest::pulsesDuring(const std::function<void()> &action, int settleMs)
-{
-    QSignalSpy values(fixture.child<QProgressBar>("progressBar"), &QProgressBar::valueChanged);
-    action();
-    settle(settleMs);
-    int pulses = 0;
-    for (const QList<QVariant> &change : values)
-        pulses += change.at(0).toInt() == 247;
-    return pulses;
 }
 
 void CurrentLoopTest::requests_data()
@@ -151,15 +133,13 @@ void CurrentLoopTest::requests()
     QFETCH(int, code);
     QFETCH(int, pulses);
 
-    for (const QString &input : inputs) {
-        const int split = input.indexOf(QLatin1Char('='));
-        fixture.type(input.left(split).toLatin1().constData(), input.mid(split + 1));
-    }
-    QCOMPARE(pulsesDuring([&] { fixture.click(button.toLatin1().constData()); }), pulses);
+    for (const QString &input : inputs)
+        QVERIFY2(fixture.put(input), qPrintable(input));
+    QCOMPARE(fixture.pulsesDuring([&] { fixture.click(button.toLatin1().constData()); }), pulses);
     QVERIFY(line.expect(frame));
     QVERIFY(line.expectSilence(100));
     QCOMPARE(int(fixture.window.currentCommand()), code == kUnchanged ? kOtherCode : code);
-    QVERIFY(std::all_of(std::begin(txFrame), std::end(txFrame), [](std::uint8_t b) { return b == 0; }));
+    QVERIFY(txFrameIsZero());
 }
 
 void CurrentLoopTest::replies_data()
@@ -206,7 +186,7 @@ void CurrentLoopTest::replies()
     line.drain();
 
     // These replies show a value but do not pulse.
-    QCOMPARE(pulsesDuring([&] { line.write(reply); }, 300), 0);
+    QCOMPARE(fixture.pulsesDuring([&] { line.write(reply); }, 300), 0);
     QCOMPARE(fixture.child<QLineEdit>(field.toLatin1().constData())->text(), shown);
     QCOMPARE(fixture.window.queuedBytes(), std::size_t(0));
 }
@@ -226,7 +206,7 @@ void CurrentLoopTest::channelAcknowledgementPulses()
     fixture.type("lineTDxiugai", QStringLiteral("4"));
     fixture.click("BtoTDxiugai");
     line.drain();
-    QCOMPARE(pulsesDuring([&] { line.write(reply); }, 500), pulses);
+    QCOMPARE(fixture.pulsesDuring([&] { line.write(reply); }, 500), pulses);
     QCOMPARE(fixture.child<QLineEdit>("lineTDxiugai")->text(), QStringLiteral("4"));
 }
 
@@ -235,18 +215,18 @@ void CurrentLoopTest::channelAcknowledgementPulses()
 void CurrentLoopTest::pickingAPointOutputsIt()
 {
     QComboBox *combo = points();
-    QCOMPARE(pulsesDuring([&] { QTest::keyClick(combo, Qt::Key_Down); }), 1);
+    QCOMPARE(fixture.pulsesDuring([&] { QTest::keyClick(combo, Qt::Key_Down); }), 1);
     QCOMPARE(combo->currentIndex(), 1);
     QVERIFY(line.expect(bytes("AA 05 02 C8 AA")));
 
     combo->showPopup();
     QTRY_VERIFY(combo->view()->isVisible());
     combo->view()->setCurrentIndex(combo->model()->index(1, 0));
-    QCOMPARE(pulsesDuring([&] { QTest::keyClick(combo->view(), Qt::Key_Return); }), 1);
+    QCOMPARE(fixture.pulsesDuring([&] { QTest::keyClick(combo->view(), Qt::Key_Return); }), 1);
     QCOMPARE(combo->currentIndex(), 1);
     QVERIFY(line.expect(bytes("AA 05 02 C8 AA")));
 
-    QCOMPARE(pulsesDuring([&] { QTest::keyClick(combo, Qt::Key_Up); }), 1);
+    QCOMPARE(fixture.pulsesDuring([&] { QTest::keyClick(combo, Qt::Key_Up); }), 1);
     QVERIFY(line.expect(bytes("AA 05 02 28 AA")));
     QVERIFY(line.expectSilence(100));
     QCOMPARE(int(fixture.window.currentCommand()), kOtherCode);
@@ -282,13 +262,13 @@ void CurrentLoopTest::pointIsTakenByIndex()
     fixture.type("lineshijizhi", QStringLiteral("4"));
 
     // Activation of "no item" cannot come from the user; the slot must still pulse.
-    QCOMPARE(pulsesDuring([&] { emit combo->activated(index); }), 1);
+    QCOMPARE(fixture.pulsesDuring([&] { emit combo->activated(index); }), 1);
     if (output.isEmpty())
         QVERIFY(line.expectSilence(150));
     else
         QVERIFY(line.expect(output));
 
-    QCOMPARE(pulsesDuring([&] { fixture.click("BtoDLjiaozhun"); }), calibrationPulses);
+    QCOMPARE(fixture.pulsesDuring([&] { fixture.click("BtoDLjiaozhun"); }), calibrationPulses);
     if (calibration.isEmpty())
         QVERIFY(line.expectSilence(150));
     else
@@ -316,7 +296,7 @@ void CurrentLoopTest::fixedCurrents()
     QFETCH(QByteArray, frame);
     fixture.click(radio.toLatin1().constData());
     QCOMPARE(fixture.window.radioButtons()->checkedId(), id);
-    QCOMPARE(pulsesDuring([&] { fixture.click("Btoceshi"); }), 1);
+    QCOMPARE(fixture.pulsesDuring([&] { fixture.click("Btoceshi"); }), 1);
     QVERIFY(line.expect(frame));
     QVERIFY(line.expectSilence(100));
     QCOMPARE(int(fixture.window.currentCommand()), kOtherCode);
@@ -340,20 +320,20 @@ void CurrentLoopTest::testSendsTheCheckedCurrentEveryTime()
     fixture.click("radio12mA");
     fixture.click(between.toLatin1().constData());
     QVERIFY(line.expect(betweenFrame));
-    QCOMPARE(pulsesDuring([&] { fixture.click("Btoceshi"); }), 1);
+    QCOMPARE(fixture.pulsesDuring([&] { fixture.click("Btoceshi"); }), 1);
     QVERIFY(line.expect(bytes("AA 05 02 78 AA")));
 }
 
 void CurrentLoopTest::testWithNothingCheckedSendsNothing()
 {
     QCOMPARE(fixture.window.radioButtons()->checkedId(), -1);
-    QCOMPARE(pulsesDuring([&] { fixture.click("Btoceshi"); }), 0);
+    QCOMPARE(fixture.pulsesDuring([&] { fixture.click("Btoceshi"); }), 0);
     QVERIFY(line.expectSilence(300));
 }
 
 void CurrentLoopTest::radioClickSendsNothing()
 {
-    QCOMPARE(pulsesDuring([&] {
+    QCOMPARE(fixture.pulsesDuring([&] {
                  for (QAbstractButton *radio : fixture.window.radioButtons()->buttons())
                      radio->click();
              }),

@@ -4,109 +4,23 @@
 
 #include <QComboBox>
 #include <QLineEdit>
-#include <QProgressBar>
 
 #include <memory>
 
 #include "boxrecorder.h"
-#include "gatewaysimulator.h"
-#include "lineserver.h"
 #include "ptyline.h"
+#include "pulsecounter.h"
+#include "simulatedbus.h"
 #include "windowfixture.h"
 
 namespace {
 
-// The simulator served from the test's own event loop, so that its state can be
-// looked at between exchanges without a second thread.
-struct SimulatedBus {
-    explicit SimulatedBus(std::uint8_t address)
-        : simulator(settingsFor(address)), server(simulator)
-    {
-        opened = server.openPseudoTerminal(&error);
-        QObject::connect(&pump, &QTimer::timeout, [this] { server.serveOnce(0); });
-    }
-
-    static SimulatorSettings settingsFor(std::uint8_t address)
-    {
-        SimulatorSettings settings;
-        settings.addresses = {address};
-        return settings;
-    }
-
-    // Opens the window's port on the line; serving starts once a client is there.
-    bool connect(WindowFixture &fixture)
-    {
-        auto *ports = fixture.child<QComboBox>("comchuankou");
-        ports->addItem(server.path());
-        ports->setCurrentIndex(ports->count() - 1);
-        fixture.click("Btodakai");
-        if (!fixture.window.isPortOpen())
-            return false;
-        pump.start(2);
-        return true;
-    }
-
-    GatewayState &gateway() { return simulator.gateway(0); }
-
-    GatewaySimulator simulator;
-    LineServer server;
-    QTimer pump;
-    bool opened = false;
-    QString error;
-};
-
-bool put(WindowFixture &fixture, const QString &assignment)
-{
-    const QString name = assignment.section(QLatin1Char('='), 0, 0);
-    const QString text = assignment.section(QLatin1Char('='), 1);
-    QWidget *widget = fixture.window.findChild<QWidget *>(name);
-    if (auto *edit = qobject_cast<QLineEdit *>(widget)) {
-        edit->setText(text);
-        return true;
-    }
-    if (auto *box = qobject_cast<QComboBox *>(widget)) {
-        box->setCurrentIndex(box->findText(text));
-        return box->currentIndex() >= 0;
-    }
-    return false;
-}
-
-QString shown(WindowFixture &fixture, const QString &assignment)
-{
-    QWidget *widget = fixture.window.findChild<QWidget *>(assignment.section(QLatin1Char('='), 0, 0));
-    if (auto *edit = qobject_cast<QLineEdit *>(widget))
-        return edit->text();
-    if (auto *box = qobject_cast<QComboBox *>(widget))
-        return box->currentText();
-    return QStringLiteral("<no such field>");
-}
-
-QStringList items(const QComboBox *box)
-{
-    QStringList out;
-    for (int i = 0; i < box->count(); ++i)
-        out << box->itemText(i);
-    return out;
-}
-
-int pulses(const QSignalSpy &values)
-{
-    int count = 0;
-    for (const QList<QVariant> &change : values)
-        count += change.at(0).toInt() == 247;
-    return count;
-}
-
 // Clicks the button and waits for the pulse that an accepted answer ends with.
 bool answered(WindowFixture &fixture, const char *button)
 {
-    QSignalSpy values(fixture.child<QProgressBar>("progressBar"), &QProgressBar::valueChanged);
+    PulseCounter pulses(fixture);
     fixture.click(button);
-    QElapsedTimer clock;
-    clock.start();
-    while (pulses(values) == 0 && clock.elapsed() < 3000)
-        settle(10);
-    return pulses(values) == 1;
+    return pulses.waitFor(1, 3000) == 1;
 }
 
 // Runs a search until the first gateway is listed, then stops it.
@@ -120,7 +34,7 @@ QStringList searchUntilFound(WindowFixture &fixture)
         settle(10);
     fixture.click("Btosousuo");
     settle(200);
-    return items(addresses);
+    return itemTexts(addresses);
 }
 
 } // namespace
@@ -143,7 +57,7 @@ private:
 
 void GatewayEndToEndTest::initTestCase()
 {
-    bus = std::make_unique<SimulatedBus>(3);
+    bus = std::make_unique<SimulatedBus>(SimulatedBus::settingsFor(3));
     QVERIFY2(bus->opened, qPrintable(bus->error));
     fixture = std::make_unique<WindowFixture>();
     QVERIFY(bus->connect(*fixture));
@@ -151,7 +65,7 @@ void GatewayEndToEndTest::initTestCase()
 
 void GatewayEndToEndTest::findAndMoveTheGateway()
 {
-    SimulatedBus ownBus(4);
+    SimulatedBus ownBus(SimulatedBus::settingsFor(4));
     QVERIFY2(ownBus.opened, qPrintable(ownBus.error));
     WindowFixture own;
     QVERIFY(ownBus.connect(own));
@@ -163,9 +77,9 @@ void GatewayEndToEndTest::findAndMoveTheGateway()
 
     QVERIFY(answered(own, "Btoguangbo"));
     QCOMPARE(broadcastShown->text(), QStringLiteral("4"));
-    QCOMPARE(items(addresses), (QStringList{"4", "4"}));
+    QCOMPARE(itemTexts(addresses), (QStringList{"4", "4"}));
     QVERIFY(answered(own, "Btoguangbo"));
-    QCOMPARE(items(addresses), QStringList{"4"});
+    QCOMPARE(itemTexts(addresses), QStringList{"4"});
 
     own.type("linegaidizhi", QStringLiteral("9"));
     QVERIFY(answered(own, "Btoxiugai"));
@@ -174,7 +88,7 @@ void GatewayEndToEndTest::findAndMoveTheGateway()
 
     QVERIFY(answered(own, "Btoguangbo"));
     QCOMPARE(broadcastShown->text(), QStringLiteral("9"));
-    QCOMPARE(items(addresses), QStringList{"9"});
+    QCOMPARE(itemTexts(addresses), QStringList{"9"});
     QCOMPARE(searchUntilFound(own), QStringList{"9"});
 
     // The gateway answers under its new address only.
@@ -247,17 +161,17 @@ void GatewayEndToEndTest::settingsRoundTrip()
 
     fixture->selectAddress(3);
     for (const QString &input : inputs)
-        QVERIFY2(put(*fixture, input), qPrintable(input));
+        QVERIFY2(fixture->put(input), qPrintable(input));
     QVERIFY(answered(*fixture, writeButton.toLatin1().constData()));
     std::uint16_t value = 0;
     QVERIFY(bus->gateway().readRegister(std::uint16_t(reg), &value));
     QCOMPARE(int(value), stored);
 
     for (const QString &field : meanwhile)
-        QVERIFY2(put(*fixture, field), qPrintable(field));
+        QVERIFY2(fixture->put(field), qPrintable(field));
     QVERIFY(answered(*fixture, readButton.toLatin1().constData()));
     for (const QString &field : readBack)
-        QCOMPARE(shown(*fixture, field), field.section(QLatin1Char('='), 1));
+        QCOMPARE(fixture->shown(field), WindowFixture::valueOf(field));
 }
 
 QTEST_MAIN(GatewayEndToEndTest)

@@ -3,57 +3,11 @@
 #include <QtTest>
 
 #include <QComboBox>
-#include <QLineEdit>
-#include <QProgressBar>
 
 #include "boxrecorder.h"
 #include "ptyline.h"
+#include "pulsecounter.h"
 #include "windowfixture.h"
-
-namespace {
-
-// "field=text" puts text into a line edit or selects the item of that text in a combo box.
-bool put(WindowFixture &fixture, const QString &assignment)
-{
-    const QString name = assignment.section(QLatin1Char('='), 0, 0);
-    const QString text = assignment.section(QLatin1Char('='), 1);
-    QWidget *widget = fixture.window.findChild<QWidget *>(name);
-    if (auto *edit = qobject_cast<QLineEdit *>(widget)) {
-        edit->setText(text);
-        return true;
-    }
-    if (auto *box = qobject_cast<QComboBox *>(widget)) {
-        box->setCurrentIndex(box->findText(text));
-        return box->currentIndex() >= 0;
-    }
-    return false;
-}
-
-// "field=text" again, now read back from the screen.
-QString expectedOf(const QString &assignment)
-{
-    return assignment.section(QLatin1Char('='), 1);
-}
-
-QString shown(WindowFixture &fixture, const QString &assignment)
-{
-    QWidget *widget = fixture.window.findChild<QWidget *>(assignment.section(QLatin1Char('='), 0, 0));
-    if (auto *edit = qobject_cast<QLineEdit *>(widget))
-        return edit->text();
-    if (auto *box = qobject_cast<QComboBox *>(widget))
-        return box->currentText();
-    return QStringLiteral("<no such field>");
-}
-
-int pulses(const QSignalSpy &values)
-{
-    int count = 0;
-    for (const QList<QVariant> &change : values)
-        count += change.at(0).toInt() == 247;
-    return count;
-}
-
-} // namespace
 
 class GatewayParametersTest : public QObject
 {
@@ -194,13 +148,11 @@ void GatewayParametersTest::requests()
     else
         fixture.selectAddress(address);
     for (const QString &input : inputs)
-        QVERIFY2(put(fixture, input), qPrintable(input));
+        QVERIFY2(fixture.put(input), qPrintable(input));
 
     fixture.click(button.toLatin1().constData());
     QCOMPARE(int(fixture.window.currentCommand()), code);
-    QByteArray sent = line.read(wire.size());
-    sent += line.readFor(20);
-    QCOMPARE(sent.toHex(' '), wire.toHex(' '));
+    QCOMPARE(line.readFrame(wire.size()).toHex(' '), wire.toHex(' '));
 }
 
 void GatewayParametersTest::parityAndBaudFollowTheIndex_data()
@@ -311,19 +263,16 @@ void GatewayParametersTest::replies()
     QFETCH(int, pulseCount);
 
     for (const QString &field : before)
-        QVERIFY2(put(fixture, field), qPrintable(field));
+        QVERIFY2(fixture.put(field), qPrintable(field));
     fixture.click(button.toLatin1().constData());
     QVERIFY(!line.read(8).isEmpty());
     line.readFor(20);
 
-    QSignalSpy values(fixture.child<QProgressBar>("progressBar"), &QProgressBar::valueChanged);
+    PulseCounter pulses(fixture);
     line.write(reply);
-    if (pulseCount > 0)
-        QTRY_COMPARE_WITH_TIMEOUT(pulses(values), pulseCount, 2000);
-    settle(pulseCount > 0 ? 50 : 500);
-    QCOMPARE(pulses(values), pulseCount);
+    QCOMPARE(pulses.waitAndSettle(pulseCount), pulseCount);
     for (const QString &field : after)
-        QCOMPARE(shown(fixture, field), expectedOf(field));
+        QCOMPARE(fixture.shown(field), WindowFixture::valueOf(field));
 }
 
 QTEST_MAIN(GatewayParametersTest)

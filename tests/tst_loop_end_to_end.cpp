@@ -5,16 +5,15 @@
 
 #include <QComboBox>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
 
 #include <memory>
 
 #include "boxrecorder.h"
-#include "gatewaysimulator.h"
-#include "lineserver.h"
 #include "ptyline.h"
+#include "pulsecounter.h"
+#include "simulatedbus.h"
 #include "windowfixture.h"
 
 namespace {
@@ -23,52 +22,13 @@ constexpr std::uint8_t kAddress = 6;
 constexpr int kMeters = 5;
 constexpr int kSilentMeter = 3;
 
-// The simulator served from the test's event loop, so its model can be read
-// between exchanges without a second thread.
-struct SimulatedBus {
-    SimulatedBus() : simulator(settings()), server(simulator)
-    {
-        opened = server.openPseudoTerminal(&error);
-        QObject::connect(&pump, &QTimer::timeout, [this] { server.serveOnce(0); });
-    }
-
-    static SimulatorSettings settings()
-    {
-        SimulatorSettings settings;
-        settings.addresses = {kAddress};
-        settings.meters = kMeters;
-        settings.silentMeters = {kSilentMeter};
-        settings.drift = 0.0f;
-        return settings;
-    }
-
-    bool connect(WindowFixture &fixture)
-    {
-        auto *ports = fixture.child<QComboBox>("comchuankou");
-        ports->addItem(server.path());
-        ports->setCurrentIndex(ports->count() - 1);
-        fixture.click("Btodakai");
-        if (!fixture.window.isPortOpen())
-            return false;
-        pump.start(2);
-        return true;
-    }
-
-    GatewayState &gateway() { return simulator.gateway(0); }
-
-    GatewaySimulator simulator;
-    LineServer server;
-    QTimer pump;
-    bool opened = false;
-    QString error;
-};
-
-int pulses(const QSignalSpy &values)
+SimulatorSettings loopSettings()
 {
-    int count = 0;
-    for (const QList<QVariant> &change : values)
-        count += change.at(0).toInt() == 247;
-    return count;
+    SimulatorSettings settings = SimulatedBus::settingsFor(kAddress);
+    settings.meters = kMeters;
+    settings.silentMeters = {kSilentMeter};
+    settings.drift = 0.0f;
+    return settings;
 }
 
 } // namespace
@@ -100,7 +60,7 @@ private:
 
 void LoopEndToEndTest::initTestCase()
 {
-    bus = std::make_unique<SimulatedBus>();
+    bus = std::make_unique<SimulatedBus>(loopSettings());
     QVERIFY2(bus->opened, qPrintable(bus->error));
     fixture = std::make_unique<WindowFixture>();
     QVERIFY(bus->connect(*fixture));
@@ -114,14 +74,10 @@ void LoopEndToEndTest::init()
 // Clicks and waits for a pulse beyond the one the request itself may run.
 bool LoopEndToEndTest::clickAndAwaitPulse(const char *button)
 {
-    QSignalSpy values(fixture->child<QProgressBar>("progressBar"), &QProgressBar::valueChanged);
+    PulseCounter pulses(*fixture);
     fixture->click(button);
-    const int afterSending = pulses(values);
-    QElapsedTimer clock;
-    clock.start();
-    while (pulses(values) == afterSending && clock.elapsed() < 3000)
-        settle(10);
-    return pulses(values) == afterSending + 1;
+    const int afterSending = pulses.count();
+    return pulses.waitFor(afterSending + 1, 3000) == afterSending + 1;
 }
 
 QString LoopEndToEndTest::cell(int row, int column) const

@@ -4,14 +4,13 @@
 #include <QtTest>
 
 #include <QComboBox>
-#include <QLineEdit>
-#include <QProgressBar>
 #include <QSocketNotifier>
 
 #include <modbus/modbus.h>
 
 #include "boxrecorder.h"
 #include "ptyline.h"
+#include "pulsecounter.h"
 #include "windowfixture.h"
 
 namespace {
@@ -64,32 +63,6 @@ private:
     QSocketNotifier notifier;
 };
 
-bool put(WindowFixture &fixture, const QString &assignment)
-{
-    const QString name = assignment.section(QLatin1Char('='), 0, 0);
-    const QString text = assignment.section(QLatin1Char('='), 1);
-    QWidget *widget = fixture.window.findChild<QWidget *>(name);
-    if (auto *edit = qobject_cast<QLineEdit *>(widget)) {
-        edit->setText(text);
-        return true;
-    }
-    if (auto *box = qobject_cast<QComboBox *>(widget)) {
-        box->setCurrentIndex(box->findText(text));
-        return box->currentIndex() >= 0;
-    }
-    return false;
-}
-
-QString shown(WindowFixture &fixture, const QString &assignment)
-{
-    QWidget *widget = fixture.window.findChild<QWidget *>(assignment.section(QLatin1Char('='), 0, 0));
-    if (auto *edit = qobject_cast<QLineEdit *>(widget))
-        return edit->text();
-    if (auto *box = qobject_cast<QComboBox *>(widget))
-        return box->currentText();
-    return QStringLiteral("<no such field>");
-}
-
 // "03E9=002A 03EA=00C8": register numbers and values in hexadecimal.
 QList<QPair<int, int>> registerList(const QString &text)
 {
@@ -98,14 +71,6 @@ QList<QPair<int, int>> registerList(const QString &text)
         out.append({item.section(QLatin1Char('='), 0, 0).toInt(nullptr, 16),
                     item.section(QLatin1Char('='), 1).toInt(nullptr, 16)});
     return out;
-}
-
-int pulses(const QSignalSpy &values)
-{
-    int count = 0;
-    for (const QList<QVariant> &change : values)
-        count += change.at(0).toInt() == 247;
-    return count;
 }
 
 } // namespace
@@ -155,13 +120,9 @@ void ModbusPeerTest::init()
 bool ModbusPeerTest::exchange(const QString &button)
 {
     const int before = slave->received;
-    QSignalSpy values(fixture.child<QProgressBar>("progressBar"), &QProgressBar::valueChanged);
+    PulseCounter pulses(fixture);
     fixture.click(button.toLatin1().constData());
-    QElapsedTimer clock;
-    clock.start();
-    while (pulses(values) == 0 && clock.elapsed() < 3000)
-        settle(10);
-    return slave->received == before + 1 && pulses(values) == 1 && slave->failed == 0;
+    return pulses.waitFor(1, 3000) == 1 && slave->received == before + 1 && slave->failed == 0;
 }
 
 void ModbusPeerTest::writtenThenReadBack_data()
@@ -230,16 +191,16 @@ void ModbusPeerTest::writtenThenReadBack()
     QFETCH(QStringList, readBack);
 
     for (const QString &input : inputs)
-        QVERIFY2(put(fixture, input), qPrintable(input));
+        QVERIFY2(fixture.put(input), qPrintable(input));
     QVERIFY(exchange(writeButton));
     for (const auto &reg : registerList(stored))
         QCOMPARE(QString::number(slave->reg(reg.first), 16), QString::number(reg.second, 16));
 
     for (const QString &field : meanwhile)
-        QVERIFY2(put(fixture, field), qPrintable(field));
+        QVERIFY2(fixture.put(field), qPrintable(field));
     QVERIFY(exchange(readButton));
     for (const QString &field : readBack)
-        QCOMPARE(shown(fixture, field), field.section(QLatin1Char('='), 1));
+        QCOMPARE(fixture.shown(field), WindowFixture::valueOf(field));
 }
 
 void ModbusPeerTest::addressChange()

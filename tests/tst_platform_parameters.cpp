@@ -2,37 +2,10 @@
 // written back unchanged.
 #include <QtTest>
 
-#include <QLineEdit>
-#include <QProgressBar>
-
 #include "boxrecorder.h"
 #include "ptyline.h"
+#include "pulsecounter.h"
 #include "windowfixture.h"
-
-namespace {
-
-// "field=text" for a line edit.
-void put(WindowFixture &fixture, const QString &assignment)
-{
-    fixture.type(assignment.section(QLatin1Char('='), 0, 0).toLatin1().constData(),
-                 assignment.section(QLatin1Char('='), 1));
-}
-
-QString shown(WindowFixture &fixture, const QString &assignment)
-{
-    auto *edit = fixture.window.findChild<QLineEdit *>(assignment.section(QLatin1Char('='), 0, 0));
-    return edit ? edit->text() : QStringLiteral("<no such field>");
-}
-
-int pulses(const QSignalSpy &values)
-{
-    int count = 0;
-    for (const QList<QVariant> &change : values)
-        count += change.at(0).toInt() == 247;
-    return count;
-}
-
-} // namespace
 
 class PlatformParametersTest : public QObject
 {
@@ -71,16 +44,10 @@ void PlatformParametersTest::init()
 int PlatformParametersTest::answer(const char *button, const QByteArray &reply, int pulseCount)
 {
     fixture.click(button);
-    line.read(8);
-    line.readFor(20);
-    QSignalSpy values(fixture.child<QProgressBar>("progressBar"), &QProgressBar::valueChanged);
+    line.readFrame(8);
+    PulseCounter pulses(fixture);
     line.write(reply);
-    QElapsedTimer clock;
-    clock.start();
-    while (pulses(values) < pulseCount && clock.elapsed() < 2000)
-        settle(10);
-    settle(pulseCount > 0 ? 50 : 500);
-    return pulses(values);
+    return pulses.waitAndSettle(pulseCount);
 }
 
 void PlatformParametersTest::replies_data()
@@ -136,10 +103,10 @@ void PlatformParametersTest::replies()
     QFETCH(int, pulseCount);
 
     for (const QString &field : before)
-        put(fixture, field);
+        QVERIFY2(fixture.put(field), qPrintable(field));
     QCOMPARE(answer(button.toLatin1().constData(), reply, pulseCount), pulseCount);
     for (const QString &field : after)
-        QCOMPARE(shown(fixture, field), field.section(QLatin1Char('='), 1));
+        QCOMPARE(fixture.shown(field), WindowFixture::valueOf(field));
 }
 
 void PlatformParametersTest::readValueWrittenBack_data()
@@ -181,9 +148,7 @@ void PlatformParametersTest::readValueWrittenBack()
     QCOMPARE(answer(readButton.toLatin1().constData(), reply), 1);
 
     fixture.click(writeButton.toLatin1().constData());
-    QByteArray sent = line.read(written.size());
-    sent += line.readFor(20);
-    QCOMPARE(sent.toHex(' '), written.toHex(' '));
+    QCOMPARE(line.readFrame(written.size()).toHex(' '), written.toHex(' '));
 }
 
 QTEST_MAIN(PlatformParametersTest)

@@ -33,8 +33,6 @@ private slots:
     void openAndCloseEmptyTheQueue();
 
 private:
-    int pulsesDuring(const std::function<void()> &action, int settleMs = 500);
-
     PtyLine line;
     WindowFixture fixture;
     BoxRecorder boxes;
@@ -50,24 +48,10 @@ void ReceptionTest::initTestCase()
 void ReceptionTest::init()
 {
     settle(50);
-    line.drain();
-    fixture.window.port().readAll();
-    fixture.closePort();
-    QVERIFY(fixture.openOn(line));
+    QVERIFY(fixture.reopenOn(line));
     fixture.type("lineshuliang", QString());
     fixture.window.setCurrentCommand(kParityWritten);
     boxes.clear();
-}
-
-int ReceptionTest::pulsesDuring(const std::function<void()> &action, int settleMs)
-{
-    QSignalSpy values(fixture.child<QProgressBar>("progressBar"), &QProgressBar::valueChanged);
-    action();
-    settle(settleMs);
-    int pulses = 0;
-    for (const QList<QVariant> &change : values)
-        pulses += change.at(0).toInt() == 247;
-    return pulses;
 }
 
 void ReceptionTest::acknowledgementInPieces_data()
@@ -82,7 +66,7 @@ void ReceptionTest::acknowledgementInPieces_data()
 void ReceptionTest::acknowledgementInPieces()
 {
     QFETCH(QList<int>, pieces);
-    const int pulses = pulsesDuring([&] { line.writeInPieces(kAck, pieces, 60); });
+    const int pulses = fixture.pulsesDuring([&] { line.writeInPieces(kAck, pieces, 60); }, 500);
     QCOMPARE(pulses, 1);
     QCOMPARE(fixture.window.queuedBytes(), std::size_t(0));
 }
@@ -91,25 +75,25 @@ void ReceptionTest::badCrcIsSilent()
 {
     QByteArray bad = kAck;
     bad[7] = char(bad[7] ^ 0x01);
-    QCOMPARE(pulsesDuring([&] { line.write(bad); }), 0);
+    QCOMPARE(fixture.pulsesDuring([&] { line.write(bad); }, 500), 0);
     QCOMPARE(fixture.window.queuedBytes(), std::size_t(0));
     QVERIFY(boxes.boxes.isEmpty());
 }
 
 void ReceptionTest::partialReplySpoilsTheNext()
 {
-    QCOMPARE(pulsesDuring([&] { line.write(kAck.left(5)); }), 0);
+    QCOMPARE(fixture.pulsesDuring([&] { line.write(kAck.left(5)); }, 500), 0);
     QCOMPARE(fixture.window.queuedBytes(), std::size_t(5));
-    QCOMPARE(pulsesDuring([&] { line.write(kAck); }), 0);
+    QCOMPARE(fixture.pulsesDuring([&] { line.write(kAck); }, 500), 0);
     QCOMPARE(fixture.window.queuedBytes(), std::size_t(0));
-    QCOMPARE(pulsesDuring([&] { line.write(kAck); }), 1);
+    QCOMPARE(fixture.pulsesDuring([&] { line.write(kAck); }, 500), 1);
 }
 
 void ReceptionTest::excessBytesAreDropped()
 {
-    QCOMPARE(pulsesDuring([&] { line.write(kAck + bytes("01 02 03")); }), 1);
+    QCOMPARE(fixture.pulsesDuring([&] { line.write(kAck + bytes("01 02 03")); }, 500), 1);
     QCOMPARE(fixture.window.queuedBytes(), std::size_t(0));
-    QCOMPARE(pulsesDuring([&] { line.write(kAck); }), 1);
+    QCOMPARE(fixture.pulsesDuring([&] { line.write(kAck); }, 500), 1);
 }
 
 void ReceptionTest::unreadCodesLeaveBytesInThePort_data()
@@ -126,37 +110,37 @@ void ReceptionTest::unreadCodesLeaveBytesInThePort()
     QFETCH(int, code);
     fixture.window.setCurrentCommand(std::uint8_t(code));
     const QByteArray stale = bytes("55 AA 55");
-    QCOMPARE(pulsesDuring([&] { line.write(stale); }), 0);
+    QCOMPARE(fixture.pulsesDuring([&] { line.write(stale); }, 500), 0);
     QCOMPARE(fixture.window.queuedBytes(), std::size_t(0));
     QCOMPARE(fixture.window.port().bytesAvailable(), qint64(stale.size()));
 
     // The next request's reply is read together with them and fails its check;
     // the one after is read cleanly.
     fixture.window.setCurrentCommand(kParityWritten);
-    QCOMPARE(pulsesDuring([&] { line.write(kAck); }), 0);
+    QCOMPARE(fixture.pulsesDuring([&] { line.write(kAck); }, 500), 0);
     QCOMPARE(fixture.window.port().bytesAvailable(), qint64(0));
-    QCOMPARE(pulsesDuring([&] { line.write(kAck); }), 1);
+    QCOMPARE(fixture.pulsesDuring([&] { line.write(kAck); }, 500), 1);
     QCOMPARE(fixture.window.currentCommand(), kParityWritten);
 }
 
 void ReceptionTest::cloudReplyDropsSixtyFourBytes()
 {
     fixture.window.setCurrentCommand(0x23);
-    QCOMPARE(pulsesDuring([&] { line.write(QByteArray(100, 'x')); }), 1);
+    QCOMPARE(fixture.pulsesDuring([&] { line.write(QByteArray(100, 'x')); }, 500), 1);
     QCOMPARE(fixture.window.queuedBytes(), std::size_t(36));
     QCOMPARE(fixture.window.currentCommand(), std::uint8_t(0));
 
     // With the code back at 0, later bytes stay in the port.
-    QCOMPARE(pulsesDuring([&] { line.write(bytes("4F 4B")); }), 0);
+    QCOMPARE(fixture.pulsesDuring([&] { line.write(bytes("4F 4B")); }, 500), 0);
     QCOMPARE(fixture.window.port().bytesAvailable(), qint64(2));
 }
 
 void ReceptionTest::codeIsKeptAfterAReply()
 {
-    QCOMPARE(pulsesDuring([&] { line.write(kAck); }), 1);
+    QCOMPARE(fixture.pulsesDuring([&] { line.write(kAck); }, 500), 1);
     QCOMPARE(fixture.window.currentCommand(), kParityWritten);
     // A second reply to the same request is handled under the same code.
-    QCOMPARE(pulsesDuring([&] { line.write(kAck); }), 1);
+    QCOMPARE(fixture.pulsesDuring([&] { line.write(kAck); }, 500), 1);
 }
 
 void ReceptionTest::meterCountNeverOverrunsTheReply_data()
@@ -199,7 +183,7 @@ void ReceptionTest::openAndCloseEmptyTheQueue()
     fixture.closePort();
     QVERIFY(fixture.openOn(line));
     QCOMPARE(fixture.window.queuedBytes(), std::size_t(0));
-    QCOMPARE(pulsesDuring([&] { line.write(kAck); }), 1);
+    QCOMPARE(fixture.pulsesDuring([&] { line.write(kAck); }, 500), 1);
 }
 
 QTEST_MAIN(ReceptionTest)

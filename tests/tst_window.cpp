@@ -7,6 +7,7 @@
 #include "boxrecorder.h"
 #include "ptyline.h"
 #include "qwa.h"
+#include "windowfixture.h"
 
 namespace {
 
@@ -35,14 +36,6 @@ QStringList systemPortNames()
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
         names << info.portName();
     return names;
-}
-
-QStringList comboItems(const QComboBox *combo)
-{
-    QStringList items;
-    for (int i = 0; i < combo->count(); ++i)
-        items << combo->itemText(i);
-    return items;
 }
 
 } // namespace
@@ -135,7 +128,7 @@ void WindowTest::pressRefreshesThePortList()
     Qwa window;
     window.show();
     auto *ports = window.findChild<QComboBox *>("comchuankou");
-    QCOMPARE(comboItems(ports), systemPortNames());
+    QCOMPARE(itemTexts(ports), systemPortNames());
 
     if (!extraPorts.isEmpty())
         qputenv("NVB_EXTRA_PORTS", extraPorts);
@@ -146,7 +139,7 @@ void WindowTest::pressRefreshesThePortList()
     QTest::mouseRelease(ports, Qt::LeftButton);
     qunsetenv("NVB_EXTRA_PORTS");
 
-    QCOMPARE(comboItems(ports), systemPortNames() + extraItems);
+    QCOMPARE(itemTexts(ports), systemPortNames() + extraItems);
     QCOMPARE(ports->currentIndex(), ports->count() > 0 ? 0 : -1);
 }
 

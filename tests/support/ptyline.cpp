@@ -69,6 +69,13 @@ QByteArray PtyLine::read(int n, int timeoutMs)
     return out;
 }
 
+QByteArray PtyLine::readFrame(int n)
+{
+    QByteArray out = read(n);
+    out += readFor(20);
+    return out;
+}
+
 QByteArray PtyLine::readFor(int ms)
 {
     QByteArray out;

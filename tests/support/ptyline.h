@@ -22,6 +22,8 @@ public:
     // Bytes the window wrote: waits (running the event loop) until n bytes are
     // there or the time is up, and returns what arrived.
     QByteArray read(int n, int timeoutMs = 1500);
+    // The same, and whatever follows within 20 ms, so a frame too long shows whole.
+    QByteArray readFrame(int n);
     // Everything that arrives within the given time.
     QByteArray readFor(int ms);
     // True when the next bytes on the wire are exactly these.

@@ -3,22 +3,39 @@
 #include <QComboBox>
 #include <QLineEdit>
 
+#include <algorithm>
+
 #include "ptyline.h"
+#include "pulsecounter.h"
+#include "transmit.h"
 
 WindowFixture::WindowFixture()
 {
     window.show();
 }
 
-bool WindowFixture::openOn(const PtyLine &line)
+bool WindowFixture::openOn(const QString &path)
 {
     if (window.isPortOpen())
         closePort();
     auto *ports = child<QComboBox>("comchuankou");
-    ports->addItem(line.path());
+    ports->addItem(path);
     ports->setCurrentIndex(ports->count() - 1);
     click("Btodakai");
     return window.isPortOpen();
+}
+
+bool WindowFixture::openOn(const PtyLine &line)
+{
+    return openOn(line.path());
+}
+
+bool WindowFixture::reopenOn(PtyLine &line)
+{
+    line.drain();
+    window.port().readAll();
+    closePort();
+    return openOn(line);
 }
 
 void WindowFixture::closePort()
@@ -53,4 +70,59 @@ void WindowFixture::selectAddress(int address)
     auto *addresses = child<QComboBox>("comdizhi");
     addresses->clear();
     addresses->addItem(QString::number(address));
+}
+
+static QString fieldOf(const QString &assignment)
+{
+    return assignment.section(QLatin1Char('='), 0, 0);
+}
+
+QString WindowFixture::valueOf(const QString &assignment)
+{
+    return assignment.section(QLatin1Char('='), 1);
+}
+
+bool WindowFixture::put(const QString &assignment)
+{
+    QWidget *widget = window.findChild<QWidget *>(fieldOf(assignment));
+    if (auto *edit = qobject_cast<QLineEdit *>(widget)) {
+        edit->setText(valueOf(assignment));
+        return true;
+    }
+    if (auto *box = qobject_cast<QComboBox *>(widget)) {
+        box->setCurrentIndex(box->findText(valueOf(assignment)));
+        return box->currentIndex() >= 0;
+    }
+    return false;
+}
+
+QString WindowFixture::shown(const QString &assignment) const
+{
+    QWidget *widget = window.findChild<QWidget *>(fieldOf(assignment));
+    if (auto *edit = qobject_cast<QLineEdit *>(widget))
+        return edit->text();
+    if (auto *box = qobject_cast<QComboBox *>(widget))
+        return box->currentText();
+    return QStringLiteral("<no such field>");
+}
+
+int WindowFixture::pulsesDuring(const std::function<void()> &action, int settleMs)
+{
+    PulseCounter pulses(*this);
+    action();
+    settle(settleMs);
+    return pulses.count();
+}
+
+QStringList itemTexts(const QComboBox *box)
+{
+    QStringList out;
+    for (int i = 0; i < box->count(); ++i)
+        out << box->itemText(i);
+    return out;
+}
+
+bool txFrameIsZero()
+{
+    return std::all_of(std::begin(txFrame), std::end(txFrame), [](std::uint8_t b) { return b == 0; });
 }
