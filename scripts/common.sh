@@ -4,9 +4,10 @@ BUILD_PACKAGES=(build-essential cmake pkg-config qtbase5-dev libqt5serialport5-d
                 qttools5-dev-tools libmodbus-dev fonts-noto-cjk)
 JOBS=$(nproc 2>/dev/null || echo 2)
 
-build() { # build DIR [cmake options...]
+build() { # build DIR [cmake options...]; BUILD_TARGETS limits what is built
     local dir=$1
     shift
     cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-    cmake --build "$dir" -j "$JOBS"
+    # shellcheck disable=SC2086
+    cmake --build "$dir" -j "$JOBS" ${BUILD_TARGETS:+--target $BUILD_TARGETS}
 }
