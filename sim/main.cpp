@@ -29,7 +29,8 @@ void installSignals()
     std::signal(SIGPIPE, SIG_IGN);
 }
 
-void printError(const QString &text)
+// Errors and status go to stderr; stdout is kept for what scripts read.
+void report(const QString &text)
 {
     std::fprintf(stderr, "nvb8140t-sim: %s\n", text.toLocal8Bit().constData());
 }
@@ -57,7 +58,7 @@ int main(int argc, char *argv[])
         std::fputs(usageText().toLocal8Bit().constData(), stdout);
         return 0;
     case ParseOutcome::UsageError:
-        printError(error);
+        report(error);
         std::fputs("Try 'nvb8140t-sim --help'.\n", stderr);
         return 2;
     case ParseOutcome::Run:
@@ -80,20 +81,20 @@ int main(int argc, char *argv[])
                                  .arg(addressList(options.simulator)).arg(options.simulator.meters);
     if (options.port.isEmpty()) {
         if (!server.openPseudoTerminal(&error)) {
-            printError(error);
+            report(error);
             return 1;
         }
         // stdout carries only what scripts need: the path, then the line for the tool.
         std::printf("%s\nNVB_EXTRA_PORTS=%s\n", server.path().toLocal8Bit().constData(),
                     server.path().toLocal8Bit().constData());
         std::fflush(stdout);
-        printError(QStringLiteral("%1 on %2; Ctrl-C stops").arg(gateways, server.path()));
+        report(QStringLiteral("%1 on %2; Ctrl-C stops").arg(gateways, server.path()));
     } else {
         if (!server.openSerialPort(options.port, options.serial, &error)) {
-            printError(error);
+            report(error);
             return 1;
         }
-        printError(QStringLiteral("%1 on %2 at %3 %4%5%6; Ctrl-C stops")
+        report(QStringLiteral("%1 on %2 at %3 %4%5%6; Ctrl-C stops")
                        .arg(gateways, options.port)
                        .arg(options.serial.baud)
                        .arg(options.serial.dataBits)
@@ -101,9 +102,9 @@ int main(int argc, char *argv[])
                        .arg(options.serial.stopBits));
     }
     if (options.verbose)
-        printError(QStringLiteral("seed %1").arg(options.simulator.seed));
+        report(QStringLiteral("seed %1").arg(options.simulator.seed));
 
     server.serve(g_stop);
-    printError(QStringLiteral("stopped"));
+    report(QStringLiteral("stopped"));
     return 0;
 }
