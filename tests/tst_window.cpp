@@ -65,11 +65,7 @@ void WindowTest::slotsInDeclarationOrder()
         QCOMPARE(method.methodType(), QMetaMethod::Slot);
         declared << QString::fromLatin1(method.methodSignature());
     }
-    QStringList expected;
-    for (const char *slot : kSlotsInOrder)
-        expected << QString::fromLatin1(slot);
-    QCOMPARE(declared, expected);
-    QCOMPARE(declared.size(), 57);
+    QCOMPARE(declared, QStringList(std::begin(kSlotsInOrder), std::end(kSlotsInOrder)));
 }
 
 void WindowTest::autoConnectedSlotsHaveTheirWidget()
@@ -194,8 +190,6 @@ void WindowTest::radioGroupIds()
     QCOMPARE(window.radioButtons()->buttons().size(), 7);
     for (int id = 0; id < 7; ++id)
         QCOMPARE(window.radioButtons()->button(id)->objectName(), QString::fromLatin1(radios[id]));
-    for (QAbstractButton *radio : window.radioButtons()->buttons())
-        QVERIFY2(!radio->isChecked(), qPrintable(radio->objectName()));
     QCOMPARE(window.radioButtons()->checkedId(), -1);
 }
 
@@ -216,7 +210,8 @@ void WindowTest::iconFromWorkingDirectoryOrBesideProgram()
         BoxRecorder boxes;
         Qwa window;
         settle(100);
-        QVERIFY(window.windowIcon().availableSizes().isEmpty());
+        // No icon at all: an icon made from a missing file would not be null.
+        QVERIFY(window.windowIcon().isNull());
         QVERIFY(boxes.boxes.isEmpty());
     }
 
