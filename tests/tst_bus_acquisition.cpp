@@ -9,7 +9,6 @@
 
 #include "boxrecorder.h"
 #include "ptyline.h"
-#include "transmit.h"
 #include "windowfixture.h"
 
 namespace {
@@ -35,15 +34,7 @@ QByteArray meterReply(const QByteArray &blocks)
 }
 
 // The 42 cells row by row, "" for an empty cell.
-using Grid = QStringList;
-
-Grid emptyGrid()
-{
-    Grid grid;
-    for (int cell = 0; cell < 42; ++cell)
-        grid << QString();
-    return grid;
-}
+using Grid = QVector<QString>;
 
 void place(Grid &grid, int meter, const QString &value)
 {
@@ -65,24 +56,16 @@ private slots:
 
     void polls_data();
     void polls();
-    void firstPollAfterOneInterval();
     void replies_data();
     void replies();
-    void badCrcKeepsTheValues();
-    void shortReplySpoilsOnePoll();
-    void tableIsClearedAtStartNotAtStop();
-    void lateReplyAfterStopStillFills();
-    void emptyCountClearsTheTable();
-    void widgetsWhileRunning_data();
+    void badOrShortRepliesKeepTheValues();
     void widgetsWhileRunning();
-    void pagesThatStayEnabled();
     void meterCountBounds_data();
     void meterCountBounds();
-    void otherButtonTextDoesNothing();
 
 private:
     void start(const QString &meters);
-    void stop();
+    void stop() { fixture.click("Btocaiji"); }
     Grid table() const;
     QPushButton *button() const { return fixture.child<QPushButton>("Btocaiji"); }
 
@@ -109,17 +92,11 @@ void BusAcquisitionTest::cleanup()
 {
     if (button()->text() == QStringLiteral("停止采集"))
         stop();
-    button()->setText(QStringLiteral("开始采集"));
 }
 
 void BusAcquisitionTest::start(const QString &meters)
 {
     fixture.type("lineshuliang", meters);
-    fixture.click("Btocaiji");
-}
-
-void BusAcquisitionTest::stop()
-{
     fixture.click("Btocaiji");
 }
 
@@ -138,45 +115,24 @@ Grid BusAcquisitionTest::table() const
 void BusAcquisitionTest::polls_data()
 {
     QTest::addColumn<QString>("meters");
-    QTest::addColumn<int>("address");
     QTest::addColumn<QByteArray>("poll");
-    QTest::newRow("2 meters") << "2" << 1 << bytes("01 03 00 04 00 04 05 C8");
-    QTest::newRow("21 meters") << "21" << 1 << withCrc(bytes("01 03 00 04 00 2A"));
-    QTest::newRow("0 meters") << "0" << 1 << withCrc(bytes("01 03 00 04 00 00"));
-    QTest::newRow("not a number") << "x" << 9 << withCrc(bytes("09 03 00 04 00 00"));
-    QTest::newRow("address 300") << "3" << 300 << withCrc(bytes("2C 03 00 04 00 06"));
+    QTest::newRow("2 meters") << "2" << bytes("01 03 00 04 00 04 05 C8");
+    QTest::newRow("21 meters") << "21" << withCrc(bytes("01 03 00 04 00 2A"));
 }
 
-// Each tick sends the poll again and leaves it in the transmit buffer.
+// The first poll comes a second after the start, then one a second, each with a pulse.
 void BusAcquisitionTest::polls()
 {
     QFETCH(QString, meters);
-    QFETCH(int, address);
     QFETCH(QByteArray, poll);
-    fixture.selectAddress(address);
     start(meters);
-    QCOMPARE(int(fixture.window.currentCommand()), kAcquisitionCode);
-    QVERIFY(line.expect(poll, 1800));
-    QCOMPARE(QByteArray(reinterpret_cast<const char *>(txFrame), poll.size()), poll);
-    QVERIFY(line.expect(poll, 1800));
-    stop();
-    QVERIFY(txFrameIsZero());
-    QVERIFY(line.expectSilence(1300));
-    QCOMPARE(int(fixture.window.currentCommand()), kAcquisitionCode);
-}
-
-void BusAcquisitionTest::firstPollAfterOneInterval()
-{
-    QElapsedTimer clock;
-    clock.start();
-    start(QStringLiteral("2"));
-    QCOMPARE(fixture.window.acquireTimerObject()->interval(), 1000);
     QVERIFY(line.expectSilence(900));
-    QByteArray poll;
-    const int pulses = fixture.pulsesDuring([&] { poll = line.read(8, 800); });
-    QCOMPARE(poll, bytes("01 03 00 04 00 04 05 C8"));
-    QVERIFY(clock.elapsed() >= 1000);
-    QCOMPARE(pulses, 1);
+    QByteArray sent;
+    QCOMPARE(fixture.pulsesDuring([&] { sent = line.read(poll.size(), 800); }), 1);
+    QCOMPARE(sent.toHex(' '), poll.toHex(' '));
+    QVERIFY(line.expect(poll, 1200));
+    stop();
+    QVERIFY(line.expectSilence(1300));
 }
 
 void BusAcquisitionTest::replies_data()
@@ -185,47 +141,23 @@ void BusAcquisitionTest::replies_data()
     QTest::addColumn<QByteArray>("reply");
     QTest::addColumn<Grid>("shown");
 
-    Grid example = emptyGrid();
+    Grid example(42);
     place(example, 1, QStringLiteral("23.5000"));
     place(example, 2, QStringLiteral("超时"));
     QTest::newRow("two meters, one silent")
         << "2" << bytes("01 03 08 41 BC 00 00 FF FF FF FF 2C 74") << example;
 
+    // Only all four bytes FF mark a silent meter.
     QByteArray blocks;
-    Grid all = emptyGrid();
-    for (int meter = 1; meter <= 21; ++meter) {
-        if (meter == 9) {
-            blocks += kSilent;
-            place(all, meter, QStringLiteral("超时"));
-        } else if (meter == 21) {
-            blocks += bigEndian(-3.25f);
-            place(all, meter, QStringLiteral("-3.2500"));
-        } else {
-            blocks += bigEndian(meter + 0.5f);
-            place(all, meter, QStringLiteral("%1.5000").arg(meter));
-        }
+    Grid all(42);
+    for (int meter = 1; meter <= 19; ++meter) {
+        blocks += meter == 9 ? kSilent : bigEndian(meter + 0.5f);
+        place(all, meter, meter == 9 ? QStringLiteral("超时") : QStringLiteral("%1.5000").arg(meter));
     }
+    blocks += bigEndian(-3.25f) + bytes("FF FF FF FE");
+    place(all, 20, QStringLiteral("-3.2500"));
+    place(all, 21, QStringLiteral("nan"));
     QTest::newRow("21 meters, 89 bytes") << "21" << meterReply(blocks) << all;
-
-    Grid eighth = emptyGrid();
-    for (int meter = 1; meter <= 8; ++meter)
-        place(eighth, meter, QStringLiteral("0.0000"));
-    QTest::newRow("meter 8 opens the second pair") << "8" << meterReply(QByteArray(32, '\0')) << eighth;
-
-    Grid header = emptyGrid();
-    place(header, 1, QStringLiteral("100.0000"));
-    QTest::newRow("address, function and count not examined")
-        << "1" << withCrc(bytes("F7 10 00") + bigEndian(100.0f)) << header;
-
-    Grid rounded = emptyGrid();
-    place(rounded, 1, QStringLiteral("0.1235"));
-    place(rounded, 2, QStringLiteral("-1000.0000"));
-    QTest::newRow("four decimals") << "2" << meterReply(bigEndian(0.12345678f) + bigEndian(-1000.0f))
-                                   << rounded;
-
-    Grid almostSilent = emptyGrid();
-    place(almostSilent, 1, QStringLiteral("nan"));
-    QTest::newRow("only all four FF is silent") << "1" << meterReply(bytes("FF FF FF FE")) << almostSilent;
 }
 
 void BusAcquisitionTest::replies()
@@ -234,121 +166,65 @@ void BusAcquisitionTest::replies()
     QFETCH(QByteArray, reply);
     QFETCH(Grid, shown);
     start(meters);
+    QCOMPARE(reply.size(), 5 + 4 * meters.toInt());
     QCOMPARE(fixture.pulsesDuring([&] { line.write(reply); }), 0);
     QTRY_COMPARE(table(), shown);
     QCOMPARE(fixture.window.queuedBytes(), std::size_t(0));
 }
 
-void BusAcquisitionTest::badCrcKeepsTheValues()
+// A reply with a bad CRC is dropped; a short one is completed by the next
+// reply and spoils it, and the one after is taken whole again.
+void BusAcquisitionTest::badOrShortRepliesKeepTheValues()
 {
     start(QStringLiteral("2"));
-    line.write(bytes("01 03 08 41 BC 00 00 FF FF FF FF 2C 74"));
-    QTRY_COMPARE(table().at(1), QStringLiteral("23.5000"));
+    line.write(meterReply(bigEndian(1.0f) + bigEndian(2.0f)));
+    QTRY_COMPARE(table().at(1), QStringLiteral("1.0000"));
     const Grid before = table();
 
-    QByteArray bad = meterReply(bigEndian(1.0f) + bigEndian(2.0f));
+    QByteArray bad = meterReply(bigEndian(3.0f) + bigEndian(4.0f));
     bad[bad.size() - 1] = char(bad[bad.size() - 1] ^ 0x40);
     line.write(bad);
     settle(500);
     QCOMPARE(fixture.window.queuedBytes(), std::size_t(0));
     QCOMPARE(table(), before);
-}
-
-void BusAcquisitionTest::shortReplySpoilsOnePoll()
-{
-    start(QStringLiteral("2"));
-    line.write(meterReply(bigEndian(1.0f) + bigEndian(2.0f)));
-    QTRY_COMPARE(table().at(1), QStringLiteral("1.0000"));
 
     line.write(meterReply(bigEndian(3.0f) + bigEndian(4.0f)).left(7));
     QTRY_COMPARE(fixture.window.queuedBytes(), std::size_t(7));
     line.write(meterReply(bigEndian(5.0f) + bigEndian(6.0f)));
     QTRY_COMPARE(fixture.window.queuedBytes(), std::size_t(0));
     settle(100);
-    QCOMPARE(table().at(1), QStringLiteral("1.0000"));
+    QCOMPARE(table(), before);
 
     line.write(meterReply(bigEndian(7.0f) + bigEndian(8.0f)));
     QTRY_COMPARE(table().at(1), QStringLiteral("7.0000"));
     QCOMPARE(table().at(7), QStringLiteral("8.0000"));
 }
 
-void BusAcquisitionTest::tableIsClearedAtStartNotAtStop()
-{
-    start(QStringLiteral("1"));
-    line.write(meterReply(bigEndian(42.0f)));
-    QTRY_COMPARE(table().at(1), QStringLiteral("42.0000"));
-    stop();
-    QCOMPARE(table().at(1), QStringLiteral("42.0000"));
-    QCOMPARE(table().at(0), QStringLiteral("1"));
-    start(QStringLiteral("1"));
-    QCOMPARE(table(), emptyGrid());
-    auto *widget = fixture.child<QTableWidget>("tableWidget");
-    QCOMPARE(widget->horizontalHeaderItem(1)->text(), QStringLiteral("温度（℃）"));
-}
-
-void BusAcquisitionTest::lateReplyAfterStopStillFills()
-{
-    start(QStringLiteral("1"));
-    stop();
-    QCOMPARE(int(fixture.window.currentCommand()), kAcquisitionCode);
-    line.write(meterReply(kSilent));
-    QTRY_COMPARE(table().at(1), QStringLiteral("超时"));
-}
-
-// With no meter the reply is the header and CRC only, and still clears.
-void BusAcquisitionTest::emptyCountClearsTheTable()
-{
-    start(QStringLiteral("2"));
-    line.write(bytes("01 03 08 41 BC 00 00 FF FF FF FF 2C 74"));
-    QTRY_COMPARE(table().at(7), QStringLiteral("超时"));
-    stop();
-    fixture.type("lineshuliang", QString());
-    line.write(withCrc(bytes("01 03 00")));
-    QTRY_COMPARE(table(), emptyGrid());
-}
-
-void BusAcquisitionTest::widgetsWhileRunning_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("locked");
-    const char *locked[] = {"lineshuliang", "BtoBSduqu",  "BtoBSxiugai", "Btoceshi",   "Btodakai",   "BtoDL",
-                            "BtoDLjiaozhun", "BtoduquB",  "BtoduquHZ",   "BtoduquJ",   "BtoduquSF",  "Btoguangbo",
-                            "Btosousuo",    "BtoTDduqu",  "BtoTDxiugai", "Btotuichu",  "BtoxieruHZ", "BtoxieruSF",
-                            "Btoxiugai",    "BtoxiugaiB", "BtoxiugaiJ",  "BtoZDceshi", "comDL"};
-    for (const char *name : locked)
-        QTest::newRow(name) << name << true;
-    const char *open[] = {"Btocaiji",   "comdizhi",   "radio39mA",  "radio4mA",       "radio8mA",
-                          "radio12mA",  "radio16mA",  "radio20mA",  "radio208mA",     "lineCEshuru",
-                          "lineTDxiugai", "lineshijizhi", "BtoJSQRead", "pushButtonJSQchange", "pushButton",
-                          "pushButton2", "Btoyuyan",  "tableWidget"};
-    for (const char *name : open)
-        QTest::newRow(name) << name << false;
-}
-
+// Exactly these widgets are locked while the acquisition runs, and unlocked after.
 void BusAcquisitionTest::widgetsWhileRunning()
 {
-    QFETCH(QString, name);
-    QFETCH(bool, locked);
-    auto *widget = fixture.window.findChild<QWidget *>(name);
-    QVERIFY(widget);
-    QVERIFY(widget->isEnabled());
+    QStringList locked{"lineshuliang", "BtoBSduqu",  "BtoBSxiugai", "Btoceshi",   "Btodakai",   "BtoDL",
+                       "BtoDLjiaozhun", "BtoduquB",  "BtoduquHZ",   "BtoduquJ",   "BtoduquSF",  "Btoguangbo",
+                       "Btosousuo",    "BtoTDduqu",  "BtoTDxiugai", "Btotuichu",  "BtoxieruHZ", "BtoxieruSF",
+                       "Btoxiugai",    "BtoxiugaiB", "BtoxiugaiJ",  "BtoZDceshi", "comDL"};
+    auto enabled = [&] {
+        QStringList names;
+        for (const QWidget *widget : fixture.window.findChildren<QWidget *>())
+            if (widget->isEnabled() && !widget->objectName().isEmpty())
+                names << widget->objectName();
+        return names;
+    };
+    const QStringList before = enabled();
+    QVERIFY(before.size() > 60);
     start(QStringLiteral("1"));
-    QCOMPARE(widget->isEnabled(), !locked);
+    QStringList lost = before;
+    for (const QString &name : enabled())
+        lost.removeOne(name);
+    lost.sort();
+    locked.sort();
+    QCOMPARE(lost, locked);
     stop();
-    QVERIFY(widget->isEnabled());
-}
-
-void BusAcquisitionTest::pagesThatStayEnabled()
-{
-    start(QStringLiteral("1"));
-    int buttons = 0;
-    for (const char *page : {"tab_4", "tab_5"}) {
-        for (QAbstractButton *pageButton : fixture.child<QWidget>(page)->findChildren<QAbstractButton *>()) {
-            QVERIFY2(pageButton->isEnabled(), qPrintable(pageButton->objectName()));
-            ++buttons;
-        }
-    }
-    QVERIFY(buttons >= 20);
+    QCOMPARE(enabled(), before);
 }
 
 void BusAcquisitionTest::meterCountBounds_data()
@@ -357,12 +233,12 @@ void BusAcquisitionTest::meterCountBounds_data()
     QTest::addColumn<bool>("accepted");
     QTest::newRow("22") << "22" << false;
     QTest::newRow("-1") << "-1" << false;
-    QTest::newRow("1000000") << "1000000" << false;
     QTest::newRow("0") << "0" << true;
     QTest::newRow("21") << "21" << true;
-    QTest::newRow("empty") << "" << true;
 }
 
+// The table is cleared at a start, not at a stop. A refused count changes
+// nothing: no timer, no lock, no cleared table, no poll.
 void BusAcquisitionTest::meterCountBounds()
 {
     QFETCH(QString, meters);
@@ -371,39 +247,19 @@ void BusAcquisitionTest::meterCountBounds()
     line.write(meterReply(bigEndian(5.0f)));
     QTRY_COMPARE(table().at(1), QStringLiteral("5.0000"));
     stop();
+    const Grid filled = table();
+    QCOMPARE(filled.mid(0, 2), (Grid{"1", "5.0000"}));
     fixture.window.setCurrentCommand(kOtherCode);
 
     start(meters);
-    QTimer *timer = fixture.window.acquireTimerObject();
-    if (accepted) {
-        QVERIFY(boxes.boxes.isEmpty());
-        QCOMPARE(button()->text(), QStringLiteral("停止采集"));
-        QVERIFY(timer->isActive());
-        QCOMPARE(int(fixture.window.currentCommand()), kAcquisitionCode);
-        QVERIFY(!fixture.child<QWidget>("Btodakai")->isEnabled());
-        QCOMPARE(table(), emptyGrid());
-        return;
-    }
-    QTRY_COMPARE(boxes.boxes.size(), 1);
-    QCOMPARE(boxes.boxes.at(0).title, QStringLiteral("提示"));
-    QCOMPARE(boxes.boxes.at(0).text, QStringLiteral("表数应为0到21"));
-    QCOMPARE(button()->text(), QStringLiteral("开始采集"));
-    QVERIFY(!timer->isActive());
-    QCOMPARE(int(fixture.window.currentCommand()), kOtherCode);
-    QVERIFY(fixture.child<QWidget>("Btodakai")->isEnabled());
-    QCOMPARE(table().at(1), QStringLiteral("5.0000"));
-    QVERIFY(line.expectSilence(1300));
-}
-
-// After a switch to a language that translates the button, it does nothing.
-void BusAcquisitionTest::otherButtonTextDoesNothing()
-{
-    button()->setText(QStringLiteral("Start"));
-    start(QStringLiteral("2"));
-    QVERIFY(!fixture.window.acquireTimerObject()->isActive());
-    QCOMPARE(button()->text(), QStringLiteral("Start"));
-    QCOMPARE(int(fixture.window.currentCommand()), kOtherCode);
-    QVERIFY(fixture.child<QWidget>("Btodakai")->isEnabled());
+    QCOMPARE(boxes.texts(), accepted ? QStringList() : QStringList{"表数应为0到21"});
+    QCOMPARE(button()->text(), accepted ? QStringLiteral("停止采集") : QStringLiteral("开始采集"));
+    QCOMPARE(fixture.window.acquireTimerObject()->isActive(), accepted);
+    QCOMPARE(int(fixture.window.currentCommand()), accepted ? kAcquisitionCode : kOtherCode);
+    QCOMPARE(fixture.child<QWidget>("Btodakai")->isEnabled(), !accepted);
+    QCOMPARE(table(), accepted ? Grid(42) : filled);
+    if (!accepted)
+        QVERIFY(line.expectSilence(1300));
 }
 
 QTEST_MAIN(BusAcquisitionTest)

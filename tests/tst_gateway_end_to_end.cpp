@@ -1,9 +1,12 @@
 // The window against the gateway simulator on a pseudo-terminal: finding the
-// gateway, moving it to another address, and every setting written and read back.
+// gateway, moving it to another address, every setting written and read back,
+// the current loop, the acquisition and the cloud parameters.
 #include <QtTest>
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QScopeGuard>
+#include <QTableWidget>
 
 #include <memory>
 
@@ -14,6 +17,18 @@
 #include "windowfixture.h"
 
 namespace {
+
+constexpr std::uint8_t kAddress = 3;
+constexpr int kMeters = 5;
+
+SimulatorSettings settings()
+{
+    SimulatorSettings settings = SimulatedBus::settingsFor(kAddress);
+    settings.meters = kMeters;
+    settings.silentMeters = {3};
+    settings.drift = 0.0f;
+    return settings;
+}
 
 // Clicks the button and waits for the pulse that an accepted answer ends with.
 bool answered(WindowFixture &fixture, const char *button)
@@ -37,6 +52,16 @@ QStringList searchUntilFound(WindowFixture &fixture)
     return itemTexts(addresses);
 }
 
+// Empties the field named in "field=text", so a read has to fill it.
+void blank(WindowFixture &fixture, const QString &assignment)
+{
+    QWidget *widget = fixture.window.findChild<QWidget *>(assignment.section(QLatin1Char('='), 0, 0));
+    if (auto *edit = qobject_cast<QLineEdit *>(widget))
+        edit->clear();
+    else if (auto *box = qobject_cast<QComboBox *>(widget))
+        box->setCurrentIndex(-1);
+}
+
 } // namespace
 
 class GatewayEndToEndTest : public QObject
@@ -44,12 +69,20 @@ class GatewayEndToEndTest : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
+    void init();
 
-    void findAndMoveTheGateway();
     void settingsRoundTrip_data();
     void settingsRoundTrip();
+    void channelAndRangeWrittenAndReadBack();
+    void calibrationEnabledAndPointSent();
+    void acquisitionFillsTheTable();
+    void cloudParametersAreHeld();
+    void findAndMoveTheGateway();
 
 private:
+    QString text(const char *lineEdit) const { return fixture->child<QLineEdit>(lineEdit)->text(); }
+    QString cell(int row, int column) const;
+
     std::unique_ptr<SimulatedBus> bus;
     std::unique_ptr<WindowFixture> fixture;
     BoxRecorder boxes;
@@ -57,121 +90,191 @@ private:
 
 void GatewayEndToEndTest::initTestCase()
 {
-    bus = std::make_unique<SimulatedBus>(SimulatedBus::settingsFor(3));
+    bus = std::make_unique<SimulatedBus>(settings());
     QVERIFY2(bus->opened, qPrintable(bus->error));
     fixture = std::make_unique<WindowFixture>();
     QVERIFY(bus->connect(*fixture));
 }
 
-void GatewayEndToEndTest::findAndMoveTheGateway()
+void GatewayEndToEndTest::init()
 {
-    SimulatedBus ownBus(SimulatedBus::settingsFor(4));
-    QVERIFY2(ownBus.opened, qPrintable(ownBus.error));
-    WindowFixture own;
-    QVERIFY(ownBus.connect(own));
-    auto *addresses = own.child<QComboBox>("comdizhi");
-    auto *broadcastShown = own.child<QLineEdit>("linedizhi");
+    fixture->selectAddress(kAddress);
+}
 
-    QCOMPARE(searchUntilFound(own), QStringList{"4"});
-    QCOMPARE(boxes.texts().mid(boxes.texts().size() - 2), (QStringList{"正在搜索，请稍后", "已停止搜索"}));
-
-    QVERIFY(answered(own, "Btoguangbo"));
-    QCOMPARE(broadcastShown->text(), QStringLiteral("4"));
-    QCOMPARE(itemTexts(addresses), (QStringList{"4", "4"}));
-    QVERIFY(answered(own, "Btoguangbo"));
-    QCOMPARE(itemTexts(addresses), QStringList{"4"});
-
-    own.type("linegaidizhi", QStringLiteral("9"));
-    QVERIFY(answered(own, "Btoxiugai"));
-    QCOMPARE(int(ownBus.gateway().address), 9);
-    QCOMPARE(addresses->count(), 0);
-
-    QVERIFY(answered(own, "Btoguangbo"));
-    QCOMPARE(broadcastShown->text(), QStringLiteral("9"));
-    QCOMPARE(itemTexts(addresses), QStringList{"9"});
-    QCOMPARE(searchUntilFound(own), QStringList{"9"});
-
-    // The gateway answers under its new address only.
-    own.type("lineSampleRate", QString());
-    QVERIFY(answered(own, "btnRdSampleRate"));
-    QCOMPARE(own.child<QLineEdit>("lineSampleRate")->text(), QString::number(ownBus.gateway().samplingPeriod));
+QString GatewayEndToEndTest::cell(int row, int column) const
+{
+    const QTableWidgetItem *item = fixture->child<QTableWidget>("tableWidget")->item(row, column);
+    return item ? item->text() : QString();
 }
 
 void GatewayEndToEndTest::settingsRoundTrip_data()
 {
-    QTest::addColumn<QStringList>("inputs");
     QTest::addColumn<QString>("writeButton");
-    QTest::addColumn<int>("reg");
-    QTest::addColumn<int>("stored");
-    QTest::addColumn<QStringList>("meanwhile");
+    QTest::addColumn<QStringList>("inputs");
+    QTest::addColumn<QString>("stored"); // "register=value ...", hexadecimal
     QTest::addColumn<QString>("readButton");
     QTest::addColumn<QStringList>("readBack");
 
-    QTest::newRow("parity odd") << QStringList{"comjiaoyanwei2=奇校验"} << "BtoxiugaiJ" << 0x0000 << 1
-                                << QStringList{"comjiaoyanwei2=无校验"} << "BtoduquJ"
-                                << QStringList{"comjiaoyanwei2=奇校验"};
-    QTest::newRow("baud 4800") << QStringList{"combotelv2=4800"} << "BtoxiugaiB" << 0x0002 << 1
-                               << QStringList{"combotelv2=19200"} << "BtoduquB" << QStringList{"combotelv2=4800"};
-    QTest::newRow("frequency 433") << QStringList{"linetongxin=433"} << "BtoxieruHZ" << 0x0003 << 0xFF0D
-                                   << QStringList{"linetongxin="} << "BtoduquHZ" << QStringList{"linetongxin=433"};
-    QTest::newRow("spreading factor 9") << QStringList{"lineSF=9"} << "BtoxieruSF" << 0x03EC << 9
-                                        << QStringList{"lineSF=", "lineSF2="} << "BtoduquSF"
-                                        << QStringList{"lineSF=9", "lineSF2=9"};
-    QTest::newRow("mode repeater") << QStringList{"comboBoxJSQ=中继器"} << "pushButtonJSQchange" << 0x03F0 << 1
-                                   << QStringList{"comboBoxJSQ=接收器"} << "BtoJSQRead"
-                                   << QStringList{"comboBoxJSQ=中继器"};
-    QTest::newRow("transmitters 8") << QStringList{"lineEdit=8"} << "pushButton" << 0x03E8 << 8
-                                    << QStringList{"lineEdit="} << "pushButton2" << QStringList{"lineEdit=8"};
-    QTest::newRow("range lower 4.2") << QStringList{"lineLower=4.2", "lineUpper=20"} << "BtnWrRange" << 0x03E9 << 42
-                                     << QStringList{"lineLower=", "lineUpper="} << "BtnRdRange"
-                                     << QStringList{"lineLower=4.2", "lineUpper=20"};
-    QTest::newRow("range upper 2.3") << QStringList{"lineLower=-1.5", "lineUpper=2.3"} << "BtnWrRange" << 0x03EA
-                                     << 23 << QStringList{"lineLower=", "lineUpper="} << "BtnRdRange"
-                                     << QStringList{"lineLower=6552.1", "lineUpper=2.3"};
-    QTest::newRow("platform frequency 490") << QStringList{"lineFreq=490"} << "btnWrFreq" << 0x0003 << 0x0046
-                                            << QStringList{"lineFreq=", "linetongxin=1"} << "btnReadFreq"
-                                            << QStringList{"lineFreq=490", "linetongxin=1"};
-    QTest::newRow("platform spreading factor 11") << QStringList{"lineSF2=11"} << "btnWrSF" << 0x03EC << 11
-                                                  << QStringList{"lineSF2=", "lineSF="} << "btnReadSF"
-                                                  << QStringList{"lineSF2=11", "lineSF=11"};
-    QTest::newRow("platform transmitters 21") << QStringList{"lineTrNum=21"} << "btnWrNum" << 0x03E8 << 21
-                                              << QStringList{"lineTrNum="} << "btnRdNum"
-                                              << QStringList{"lineTrNum=21"};
-    QTest::newRow("gateway ID") << QStringList{"lineID=0x1A2B"} << "btnWrID" << 0x03EB << 0x1A2B
-                                << QStringList{"lineID="} << "btnRdID" << QStringList{"lineID=0x1A2B"};
-    QTest::newRow("firmware") << QStringList{"lineFWV=203"} << "btnWrFWV" << 0x03ED << 0x0203
-                              << QStringList{"lineFWV="} << "btnRdFWV" << QStringList{"lineFWV=0x0203"};
-    QTest::newRow("sampling period") << QStringList{"lineSampleRate=300"} << "btnWrSampleRate" << 0x03EE << 300
-                                     << QStringList{"lineSampleRate="} << "btnRdSampleRate"
-                                     << QStringList{"lineSampleRate=300"};
-    QTest::newRow("analog output") << QStringList{"lineAnalogOut=4096"} << "btnWrAnologOut" << 0x03EF << 4096
-                                   << QStringList{"lineAnalogOut="} << "btnRdAnologOut"
-                                   << QStringList{"lineAnalogOut=4096"};
+    auto row = [](const char *write, const char *inputs, const char *stored, const char *read,
+                  const char *readBack = nullptr) {
+        QTest::newRow(write) << write << QString::fromUtf8(inputs).split(' ') << stored << read
+                             << QString::fromUtf8(readBack ? readBack : inputs).split(' ');
+    };
+    row("BtoxiugaiJ", "comjiaoyanwei2=奇校验", "0000=0001", "BtoduquJ");
+    row("BtoxiugaiB", "combotelv2=4800", "0002=0001", "BtoduquB");
+    row("BtoxieruHZ", "linetongxin=433", "0003=FF0D", "BtoduquHZ");
+    row("BtoxieruSF", "lineSF=9 lineSF2=3", "03EC=0009", "BtoduquSF", "lineSF=9 lineSF2=9");
+    row("pushButtonJSQchange", "comboBoxJSQ=中继器", "03F0=0001", "BtoJSQRead");
+    row("pushButton", "lineEdit=8", "03E8=0008", "pushButton2");
+    row("BtnWrRange", "lineLower=-1.5 lineUpper=2.3", "03E9=FFF1 03EA=0017", "BtnRdRange",
+        "lineLower=6552.1 lineUpper=2.3");
+    row("btnWrFreq", "lineFreq=490", "0003=0046", "btnReadFreq");
+    row("btnWrSF", "lineSF2=11 lineSF=3", "03EC=000B", "btnReadSF", "lineSF2=11 lineSF=11");
+    row("btnWrNum", "lineTrNum=21", "03E8=0015", "btnRdNum");
+    row("btnWrID", "lineID=0x1A2B", "03EB=1A2B", "btnRdID");
+    row("btnWrFWV", "lineFWV=203", "03ED=0203", "btnRdFWV", "lineFWV=0x0203");
+    row("btnWrSampleRate", "lineSampleRate=300", "03EE=012C", "btnRdSampleRate");
+    row("btnWrAnologOut", "lineAnalogOut=4096", "03EF=1000", "btnRdAnologOut");
 }
 
 void GatewayEndToEndTest::settingsRoundTrip()
 {
-    QFETCH(QStringList, inputs);
     QFETCH(QString, writeButton);
-    QFETCH(int, reg);
-    QFETCH(int, stored);
-    QFETCH(QStringList, meanwhile);
+    QFETCH(QStringList, inputs);
+    QFETCH(QString, stored);
     QFETCH(QString, readButton);
     QFETCH(QStringList, readBack);
 
-    fixture->selectAddress(3);
     for (const QString &input : inputs)
         QVERIFY2(fixture->put(input), qPrintable(input));
     QVERIFY(answered(*fixture, writeButton.toLatin1().constData()));
-    std::uint16_t value = 0;
-    QVERIFY(bus->gateway().readRegister(std::uint16_t(reg), &value));
-    QCOMPARE(int(value), stored);
+    for (const QString &reg : stored.split(' ')) {
+        std::uint16_t value = 0;
+        QVERIFY(bus->gateway().readRegister(std::uint16_t(reg.left(4).toUInt(nullptr, 16)), &value));
+        QCOMPARE(int(value), reg.mid(5).toInt(nullptr, 16));
+    }
 
-    for (const QString &field : meanwhile)
-        QVERIFY2(fixture->put(field), qPrintable(field));
+    for (const QString &field : readBack)
+        blank(*fixture, field);
     QVERIFY(answered(*fixture, readButton.toLatin1().constData()));
     for (const QString &field : readBack)
         QCOMPARE(fixture->shown(field), WindowFixture::valueOf(field));
+}
+
+void GatewayEndToEndTest::channelAndRangeWrittenAndReadBack()
+{
+    fixture->type("lineTDxiugai", QStringLiteral("256"));
+    QVERIFY(answered(*fixture, "BtoTDxiugai"));
+    QCOMPARE(int(bus->gateway().loopChannel), 255);
+    fixture->type("lineTDxiugai", QString());
+    fixture->click("BtoTDduqu");
+    QTRY_COMPARE(text("lineTDxiugai"), QStringLiteral("256"));
+
+    fixture->type("lineBSdown", QStringLiteral("-12.5"));
+    fixture->type("lineBSup", QStringLiteral("1234.56"));
+    fixture->click("BtoBSxiugai");
+    QTRY_COMPARE(bus->gateway().loopUpper, 1234.56f);
+    QCOMPARE(bus->gateway().loopLower, -12.5f);
+    fixture->type("lineBSdown", QString());
+    fixture->type("lineBSup", QString());
+    fixture->click("BtoBSduqu");
+    QTRY_COMPARE(text("lineBSup"), QStringLiteral("1234.56"));
+    QCOMPARE(text("lineBSdown"), QStringLiteral("-12.5"));
+}
+
+void GatewayEndToEndTest::calibrationEnabledAndPointSent()
+{
+    fixture->type("lineDL", QString());
+    fixture->click("BtoDL");
+    QTRY_COMPARE(text("lineDL"), QStringLiteral("开启成功"));
+    QVERIFY(bus->gateway().calibrationEnabled);
+
+    auto *points = fixture->child<QComboBox>("comDL");
+    points->setCurrentIndex(0);
+    QTest::keyClick(points, Qt::Key_Down);
+    QTRY_COMPARE(int(bus->gateway().testCurrent), 0xC8);
+    fixture->type("lineshijizhi", QStringLiteral("19.98"));
+    fixture->click("BtoDLjiaozhun");
+    QTRY_COMPARE(bus->gateway().measuredAt20mA, 19980);
+}
+
+void GatewayEndToEndTest::acquisitionFillsTheTable()
+{
+    const float temperatures[kMeters] = {21.5f, -4.25f, 0.0f, 99.125f, 18.0f};
+    const QString shown[kMeters] = {"21.5000", "-4.2500", "超时", "99.1250", "18.0000"};
+    for (int m = 0; m < kMeters; ++m)
+        bus->gateway().meters[m].temperature = temperatures[m];
+
+    fixture->type("lineshuliang", QString::number(kMeters));
+    fixture->click("Btocaiji");
+    auto stop = qScopeGuard([this] {
+        fixture->click("Btocaiji");
+        settle(1300);
+    });
+    QTRY_COMPARE_WITH_TIMEOUT(cell(kMeters - 1, 1), shown[kMeters - 1], 4000);
+    for (int m = 0; m < kMeters; ++m) {
+        QCOMPARE(cell(m, 0), QString::number(m + 1));
+        QCOMPARE(cell(m, 1), shown[m]);
+    }
+    QCOMPARE(cell(kMeters, 0), QString());
+}
+
+void GatewayEndToEndTest::cloudParametersAreHeld()
+{
+    const struct {
+        const char *button;
+        const char *field;
+        int parameter;
+        QString held; // the text typed, with the options the window appends
+    } writes[] = {
+        {"pushButton_AT1", "lineEdit_AT1", CloudParameter::Region, QStringLiteral("cn-shanghai")},
+        {"pushButton_AT2", "lineEdit_AT2", CloudParameter::DeviceProperty, QStringLiteral("a1B2c3")},
+        {"pushButton_AT3", "lineEdit_AT3", CloudParameter::DeviceSecret, QStringLiteral("s3cr3t")},
+        {"pushButton_AT4", "lineEdit_AT4", CloudParameter::DeviceName, QStringLiteral("网关一号")},
+        {"pushButton_AT5", "lineEdit_AT5", CloudParameter::PublishTopic, QStringLiteral("/sys/up,0,0")},
+        {"pushButton_AT6", "lineEdit_AT6", CloudParameter::SubscribeTopic, QStringLiteral("/sys/down,0")},
+    };
+    for (const auto &write : writes) {
+        fixture->type(write.field, write.held.section(QLatin1Char(','), 0, 0));
+        QVERIFY2(answered(*fixture, write.button), write.button);
+        QCOMPARE(bus->gateway().cloudParameters.value(write.parameter), write.held);
+    }
+    QVERIFY(answered(*fixture, "pushButton_Yes"));
+    QVERIFY(bus->gateway().modeConfirmed);
+
+    fixture->click("pushButton_connect");
+    QTRY_VERIFY(bus->gateway().connected);
+    fixture->click("pushButton_OPaLI");
+    QTRY_VERIFY(bus->gateway().platformDebugging);
+    fixture->click("pushButton_OPaLI");
+    QTRY_VERIFY(!bus->gateway().platformDebugging);
+}
+
+// Last, as it moves the gateway away.
+void GatewayEndToEndTest::findAndMoveTheGateway()
+{
+    auto *addresses = fixture->child<QComboBox>("comdizhi");
+    auto *broadcastShown = fixture->child<QLineEdit>("linedizhi");
+
+    QCOMPARE(searchUntilFound(*fixture), QStringList{"3"});
+    QVERIFY(answered(*fixture, "Btoguangbo"));
+    QCOMPARE(broadcastShown->text(), QStringLiteral("3"));
+    QCOMPARE(itemTexts(addresses), (QStringList{"3", "3"}));
+
+    fixture->type("linegaidizhi", QStringLiteral("9"));
+    QVERIFY(answered(*fixture, "Btoxiugai"));
+    QCOMPARE(int(bus->gateway().address), 9);
+    QCOMPARE(addresses->count(), 0);
+
+    QVERIFY(answered(*fixture, "Btoguangbo"));
+    QCOMPARE(broadcastShown->text(), QStringLiteral("9"));
+    QCOMPARE(itemTexts(addresses), QStringList{"9"});
+    QCOMPARE(searchUntilFound(*fixture), QStringList{"9"});
+
+    // The gateway answers under its new address only.
+    fixture->type("lineSampleRate", QString());
+    QVERIFY(answered(*fixture, "btnRdSampleRate"));
+    QCOMPARE(text("lineSampleRate"), QString::number(bus->gateway().samplingPeriod));
 }
 
 QTEST_MAIN(GatewayEndToEndTest)
