@@ -3,6 +3,7 @@
 #include <QtTest>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include "boxrecorder.h"
 #include "ptyline.h"
@@ -43,6 +44,7 @@ private slots:
     void lineSettingsFollowTheItemIndex();
     void closedPortSendsNothing();
     void requestsGoOutOnTheWire();
+    void requestLeavesBeforeThePulse();
     void vanishingLineClosesThePortOnce();
     void trafficLogIsOffByDefault();
     void trafficLogMasksTheDeviceSecret();
@@ -209,6 +211,18 @@ void PortTest::requestsGoOutOnTheWire()
     fixture.click("Btotuichu");
     QVERIFY(line.expect(bytes("AA 05 02 FF AA")));
     QVERIFY(line.expectSilence(100));
+}
+
+// The pulse after a request blocks the event loop for 300 ms; the frame must
+// already be on the line by then, not wait for the loop.
+void PortTest::requestLeavesBeforeThePulse()
+{
+    QVERIFY(fixture.openOn(line));
+    line.drain();
+    fixture.click("Btotuichu");
+    char got[16] = {};
+    const ssize_t n = ::read(line.masterFd(), got, sizeof got);
+    QCOMPARE(QByteArray(got, int(qMax<ssize_t>(n, 0))), bytes("AA 05 02 FF AA"));
 }
 
 void PortTest::vanishingLineClosesThePortOnce()
