@@ -22,20 +22,18 @@ QString Qwa::findBesideProgram(const QString &fileName) const
 // that has just changed it cannot also run the other branch.
 void Qwa::on_Btoyuyan_clicked()
 {
-    const QString shown = ui.Btoyuyan->text();
-    if (shown == QStringLiteral("Language English")) {
+    const auto switchTo = [this](const QString &file, const QString &buttonText, const QString &emitterText) {
         // A file that cannot be read still empties the translator, so the
         // form falls back to its Chinese source texts; nothing is reported.
-        [[maybe_unused]] const bool loaded = translator.load(findBesideProgram(QStringLiteral("Translation_en.qm")));
+        [[maybe_unused]] const bool loaded = translator.load(findBesideProgram(file));
         qApp->installTranslator(&translator);
         ui.retranslateUi(this);
-        ui.Btoyuyan->setText(QStringLiteral("切换为中文"));
-        ui.fashe->setText(QStringLiteral("Number of emitter:"));
-    } else if (shown == QStringLiteral("切换为中文")) {
-        [[maybe_unused]] const bool loaded = translator.load(findBesideProgram(QStringLiteral("Translation_zh.qm")));
-        qApp->installTranslator(&translator);
-        ui.retranslateUi(this);
-        ui.Btoyuyan->setText(QStringLiteral("Language English"));
-        ui.fashe->setText(QStringLiteral("发射器数量:"));
-    }
+        ui.Btoyuyan->setText(buttonText);
+        ui.fashe->setText(emitterText);
+    };
+    const QString shown = ui.Btoyuyan->text();
+    if (shown == QStringLiteral("Language English"))
+        switchTo(QStringLiteral("Translation_en.qm"), QStringLiteral("切换为中文"), QStringLiteral("Number of emitter:"));
+    else if (shown == QStringLiteral("切换为中文"))
+        switchTo(QStringLiteral("Translation_zh.qm"), QStringLiteral("Language English"), QStringLiteral("发射器数量:"));
 }
