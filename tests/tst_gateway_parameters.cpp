@@ -63,6 +63,8 @@ void GatewayParametersTest::requests_data()
     row("range 4.0 to 20.0", "BtnWrRange", 1, {"lineLower=4.0", "lineUpper=20.0"}, "01 10 03 E9 00 02 04 00 28 00 C8");
     row("range 4.2 rounds up, 12.5", "BtnWrRange", 5, {"lineLower=4.2", "lineUpper=12.5"},
         "05 10 03 E9 00 02 04 00 2A 00 7D");
+    row("range 2.3 and 0.7 keep their tenth", "BtnWrRange", 5, {"lineLower=2.3", "lineUpper=0.7"},
+        "05 10 03 E9 00 02 04 00 17 00 07");
     row("range -1.5, not a number", "BtnWrRange", 5, {"lineLower=-1.5", "lineUpper=abc"},
         "05 10 03 E9 00 02 04 FF F1 00 00");
     row("range 6553.7 wraps, overflow", "BtnWrRange", 5, {"lineLower=6553.7", "lineUpper=1e39"},
