@@ -74,14 +74,15 @@ void CurrentLoopTest::requests_data()
         QTest::addRow("channel '%s'", channel.first)
             << "BtoTDxiugai" << QStringLiteral("lineTDxiugai=") + channel.first
             << withCrc(bytes("01 10 00 06 00 01 02 00") + bytes(channel.second)) << 0;
-    // Microamperes and tenths of a milliampere are cut, not rounded.
-    for (const auto &calibration :
-         Pairs{{"4.012", "AC 0F"}, {"4.0126", "AC 0F"}, {"19.98", "0C 4E"}, {"-1", "18 FC"}, {"4.1", "04 10"}})
+    // Microamperes and tenths of a milliampere are cut, not rounded; a value
+    // beyond 32 bits goes out as the low bits of INT32_MIN.
+    for (const auto &calibration : Pairs{{"4.012", "AC 0F"}, {"4.0126", "AC 0F"}, {"19.98", "0C 4E"},
+                                         {"-1", "18 FC"}, {"4.1", "04 10"}, {"1e30", "00 00"}})
         QTest::addRow("calibrate 4 mA at '%s'", calibration.first)
             << "BtoDLjiaozhun" << QStringLiteral("lineshijizhi=") + calibration.first
             << bytes("AA 07 E7 28") + bytes(calibration.second) + bytes("AA") << 1;
     for (const auto &custom :
-         Pairs{{"12.5", "7D"}, {"12.59", "7D"}, {"25.5", "FF"}, {"30", "2C"}, {"-1", "F6"}, {"", "00"}})
+         Pairs{{"12.5", "7D"}, {"12.59", "7D"}, {"25.5", "FF"}, {"30", "2C"}, {"-1", "F6"}, {"", "00"}, {"1e30", "00"}})
         QTest::addRow("custom current '%s'", custom.first)
             << "BtoZDceshi" << QStringLiteral("lineCEshuru=") + custom.first
             << bytes("AA 05 02") + bytes(custom.second) + bytes("AA") << 1;
