@@ -109,32 +109,22 @@ QString GatewayEndToEndTest::cell(int row, int column) const
 
 void GatewayEndToEndTest::settingsRoundTrip_data()
 {
-    QTest::addColumn<QString>("writeButton");
-    QTest::addColumn<QStringList>("inputs");
-    QTest::addColumn<QString>("stored"); // "register=value ...", hexadecimal
-    QTest::addColumn<QString>("readButton");
-    QTest::addColumn<QStringList>("readBack");
-
-    auto row = [](const char *write, const char *inputs, const char *stored, const char *read,
-                  const char *readBack = nullptr) {
-        QTest::newRow(write) << write << QString::fromUtf8(inputs).split(' ') << stored << read
-                             << QString::fromUtf8(readBack ? readBack : inputs).split(' ');
-    };
-    row("BtoxiugaiJ", "comjiaoyanwei2=奇校验", "0000=0001", "BtoduquJ");
-    row("BtoxiugaiB", "combotelv2=4800", "0002=0001", "BtoduquB");
-    row("BtoxieruHZ", "linetongxin=433", "0003=FF0D", "BtoduquHZ");
-    row("BtoxieruSF", "lineSF=9 lineSF2=3", "03EC=0009", "BtoduquSF", "lineSF=9 lineSF2=9");
-    row("pushButtonJSQchange", "comboBoxJSQ=中继器", "03F0=0001", "BtoJSQRead");
-    row("pushButton", "lineEdit=8", "03E8=0008", "pushButton2");
-    row("BtnWrRange", "lineLower=-1.5 lineUpper=2.3", "03E9=FFF1 03EA=0017", "BtnRdRange",
+    addRoundTripColumns();
+    addRoundTrip("BtoxiugaiJ", "comjiaoyanwei2=奇校验", "0000=0001", "BtoduquJ");
+    addRoundTrip("BtoxiugaiB", "combotelv2=4800", "0002=0001", "BtoduquB");
+    addRoundTrip("BtoxieruHZ", "linetongxin=433", "0003=FF0D", "BtoduquHZ");
+    addRoundTrip("BtoxieruSF", "lineSF=9 lineSF2=3", "03EC=0009", "BtoduquSF", "lineSF=9 lineSF2=9");
+    addRoundTrip("pushButtonJSQchange", "comboBoxJSQ=中继器", "03F0=0001", "BtoJSQRead");
+    addRoundTrip("pushButton", "lineEdit=8", "03E8=0008", "pushButton2");
+    addRoundTrip("BtnWrRange", "lineLower=-1.5 lineUpper=2.3", "03E9=FFF1 03EA=0017", "BtnRdRange",
         "lineLower=6552.1 lineUpper=2.3");
-    row("btnWrFreq", "lineFreq=490", "0003=0046", "btnReadFreq");
-    row("btnWrSF", "lineSF2=11 lineSF=3", "03EC=000B", "btnReadSF", "lineSF2=11 lineSF=11");
-    row("btnWrNum", "lineTrNum=21", "03E8=0015", "btnRdNum");
-    row("btnWrID", "lineID=0x1A2B", "03EB=1A2B", "btnRdID");
-    row("btnWrFWV", "lineFWV=203", "03ED=0203", "btnRdFWV", "lineFWV=0x0203");
-    row("btnWrSampleRate", "lineSampleRate=300", "03EE=012C", "btnRdSampleRate");
-    row("btnWrAnologOut", "lineAnalogOut=4096", "03EF=1000", "btnRdAnologOut");
+    addRoundTrip("btnWrFreq", "lineFreq=490", "0003=0046", "btnReadFreq");
+    addRoundTrip("btnWrSF", "lineSF2=11 lineSF=3", "03EC=000B", "btnReadSF", "lineSF2=11 lineSF=11");
+    addRoundTrip("btnWrNum", "lineTrNum=21", "03E8=0015", "btnRdNum");
+    addRoundTrip("btnWrID", "lineID=0x1A2B", "03EB=1A2B", "btnRdID");
+    addRoundTrip("btnWrFWV", "lineFWV=203", "03ED=0203", "btnRdFWV", "lineFWV=0x0203");
+    addRoundTrip("btnWrSampleRate", "lineSampleRate=300", "03EE=012C", "btnRdSampleRate");
+    addRoundTrip("btnWrAnologOut", "lineAnalogOut=4096", "03EF=1000", "btnRdAnologOut");
 }
 
 void GatewayEndToEndTest::settingsRoundTrip()

@@ -123,31 +123,21 @@ bool ModbusPeerTest::exchange(const QString &button)
 
 void ModbusPeerTest::writtenThenReadBack_data()
 {
-    QTest::addColumn<QString>("writeButton");
-    QTest::addColumn<QStringList>("inputs");
-    QTest::addColumn<QString>("stored"); // "register=value ...", hexadecimal
-    QTest::addColumn<QString>("readButton");
-    QTest::addColumn<QStringList>("readBack");
-
-    auto row = [](const char *write, const char *inputs, const char *stored, const char *read,
-                  const char *readBack = nullptr) {
-        QTest::newRow(write) << write << QString::fromUtf8(inputs).split(' ') << stored << read
-                             << QString::fromUtf8(readBack ? readBack : inputs).split(' ');
-    };
-    row("BtoxiugaiJ", "comjiaoyanwei2=偶校验", "0000=0002", "BtoduquJ");
-    row("BtoxiugaiB", "combotelv2=19200", "0002=0003", "BtoduquB");
-    row("BtoxieruHZ", "linetongxin=500", "0003=FF50", "BtoduquHZ");
-    row("BtoxieruSF", "lineSF=10", "03EC=000A", "BtoduquSF", "lineSF=10 lineSF2=10");
-    row("pushButtonJSQchange", "comboBoxJSQ=中继器", "03F0=0001", "BtoJSQRead");
-    row("pushButton", "lineEdit=6", "03E8=0006", "pushButton2");
-    row("BtnWrRange", "lineLower=4.2 lineUpper=20", "03E9=002A 03EA=00C8", "BtnRdRange");
-    row("btnWrFreq", "lineFreq=470", "0003=0032", "btnReadFreq");
-    row("btnWrSF", "lineSF2=12", "03EC=000C", "btnReadSF", "lineSF2=12 lineSF=12");
-    row("btnWrNum", "lineTrNum=250", "03E8=00FA", "btnRdNum");
-    row("btnWrID", "lineID=0xBEEF", "03EB=BEEF", "btnRdID");
-    row("btnWrFWV", "lineFWV=102", "03ED=0102", "btnRdFWV", "lineFWV=0x0102");
-    row("btnWrSampleRate", "lineSampleRate=70000", "03EE=1170", "btnRdSampleRate", "lineSampleRate=4464");
-    row("btnWrAnologOut", "lineAnalogOut=65535", "03EF=FFFF", "btnRdAnologOut");
+    addRoundTripColumns();
+    addRoundTrip("BtoxiugaiJ", "comjiaoyanwei2=偶校验", "0000=0002", "BtoduquJ");
+    addRoundTrip("BtoxiugaiB", "combotelv2=19200", "0002=0003", "BtoduquB");
+    addRoundTrip("BtoxieruHZ", "linetongxin=500", "0003=FF50", "BtoduquHZ");
+    addRoundTrip("BtoxieruSF", "lineSF=10", "03EC=000A", "BtoduquSF", "lineSF=10 lineSF2=10");
+    addRoundTrip("pushButtonJSQchange", "comboBoxJSQ=中继器", "03F0=0001", "BtoJSQRead");
+    addRoundTrip("pushButton", "lineEdit=6", "03E8=0006", "pushButton2");
+    addRoundTrip("BtnWrRange", "lineLower=4.2 lineUpper=20", "03E9=002A 03EA=00C8", "BtnRdRange");
+    addRoundTrip("btnWrFreq", "lineFreq=470", "0003=0032", "btnReadFreq");
+    addRoundTrip("btnWrSF", "lineSF2=12", "03EC=000C", "btnReadSF", "lineSF2=12 lineSF=12");
+    addRoundTrip("btnWrNum", "lineTrNum=250", "03E8=00FA", "btnRdNum");
+    addRoundTrip("btnWrID", "lineID=0xBEEF", "03EB=BEEF", "btnRdID");
+    addRoundTrip("btnWrFWV", "lineFWV=102", "03ED=0102", "btnRdFWV", "lineFWV=0x0102");
+    addRoundTrip("btnWrSampleRate", "lineSampleRate=70000", "03EE=1170", "btnRdSampleRate", "lineSampleRate=4464");
+    addRoundTrip("btnWrAnologOut", "lineAnalogOut=65535", "03EF=FFFF", "btnRdAnologOut");
 }
 
 void ModbusPeerTest::writtenThenReadBack()

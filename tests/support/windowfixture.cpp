@@ -1,5 +1,7 @@
 #include "windowfixture.h"
 
+#include <QTest>
+
 #include <QComboBox>
 #include <QLineEdit>
 
@@ -125,4 +127,21 @@ QStringList itemTexts(const QComboBox *box)
 bool txFrameIsZero()
 {
     return std::all_of(std::begin(txFrame), std::end(txFrame), [](std::uint8_t b) { return b == 0; });
+}
+
+void addRoundTripColumns()
+{
+    QTest::addColumn<QString>("writeButton");
+    QTest::addColumn<QStringList>("inputs");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("readButton");
+    QTest::addColumn<QStringList>("readBack");
+}
+
+void addRoundTrip(const char *writeButton, const char *inputs, const char *stored, const char *readButton,
+                  const char *readBack)
+{
+    QTest::newRow(writeButton) << QString::fromUtf8(writeButton) << QString::fromUtf8(inputs).split(' ')
+                               << QString::fromUtf8(stored) << QString::fromUtf8(readButton)
+                               << QString::fromUtf8(readBack ? readBack : inputs).split(' ');
 }

@@ -53,3 +53,10 @@ public:
 QStringList itemTexts(const QComboBox *box);
 // True when the transmit buffer holds nothing but zeros.
 bool txFrameIsZero();
+
+// A write-then-read-back table: the write button, its "field=text" inputs, what the
+// gateway must then hold ("register=value ...", hexadecimal), the read button and
+// what the fields must show after it (the inputs when readBack is null).
+void addRoundTripColumns();
+void addRoundTrip(const char *writeButton, const char *inputs, const char *stored, const char *readButton,
+                  const char *readBack = nullptr);
