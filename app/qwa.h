@@ -11,10 +11,13 @@
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 
+#include "settings.h"
 #include "ui_qwa.h"
 
 class QEvent;
+class QLineEdit;
 
 // The one main window: owns the form, the serial link and its receive state,
 // the search and acquisition timers, the test-current radio group and the translator.
@@ -151,6 +154,16 @@ private:
     void handleFirmwareReply(const std::uint8_t *reply, int n);
     void handleSampleRateReply(const std::uint8_t *reply, int n);
     void handleAnalogOutReply(const std::uint8_t *reply, int n);
+
+    // Refusals, each with its information box: a write needs a chosen gateway,
+    // and a typed value must convert and fit its field.
+    void refuse(const QString &text);
+    bool gatewayChosen();
+    std::optional<std::int64_t> acceptedValue(const ValueRule &rule, const QLineEdit *field);
+    std::optional<float> acceptedFloat(const ValueRule &rule, const QLineEdit *field);
+    // A one-register write of a typed value, through both refusals.
+    void writeTypedValue(std::uint8_t code, std::uint16_t reg, const ValueRule &rule, const QLineEdit *field,
+                         std::uint16_t highByteMark = 0);
 
     // Cloud parameter write: refuses text that does not fit the transmit buffer.
     void sendCloudParameter(std::uint8_t parameter, const QString &text);

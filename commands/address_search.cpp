@@ -2,7 +2,7 @@
 #include <QMessageBox>
 
 #include "frames.h"
-#include "gateway.h"
+#include "registers.h"
 #include "qwa.h"
 #include "requestcodes.h"
 #include "transmit.h"
@@ -71,8 +71,7 @@ void Qwa::on_Btoguangbo_clicked()
 
 void Qwa::on_Btoxiugai_clicked()
 {
-    const auto newAddress = static_cast<std::uint8_t>(ui.linegaidizhi->text().toInt(nullptr, 10));
-    sendRegisterWrite(Code::AddressChange, GatewayRegister::Address, newAddress);
+    writeTypedValue(Code::AddressChange, GatewayRegister::Address, Rule::Address, ui.linegaidizhi);
 }
 
 void Qwa::handleSearchReply(const std::uint8_t *reply, int)

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "frames.h"
-#include "gateway.h"
+#include "registers.h"
 #include "qwa.h"
 #include "replytable.h"
 #include "transmit.h"

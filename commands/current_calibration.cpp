@@ -6,13 +6,13 @@
 #include <optional>
 
 #include "frames.h"
-#include "gateway.h"
+#include "registers.h"
+#include "settings.h"
 #include "qwa.h"
 #include "requestcodes.h"
 #include "transmit.h"
 
 namespace {
-
 
 constexpr std::uint8_t kLoopWriteRange = 0x01;
 constexpr std::uint8_t kLoopOutputCurrent = 0x02;
@@ -35,6 +35,8 @@ std::optional<std::uint8_t> calibrationPoint(int index)
 
 void Qwa::on_BtoDL_clicked()
 {
+    if (!gatewayChosen())
+        return;
     sendRegisterWrite(Code::EnableCalibration, GatewayRegister::Calibration, GatewayRegister::CalibrationKey);
     pulseProgressBar();
 }
@@ -49,8 +51,7 @@ void Qwa::on_BtoTDduqu_clicked()
 // The channel is shown from 1 and stored from 0; no pulse here, the acknowledgement pulses.
 void Qwa::on_BtoTDxiugai_clicked()
 {
-    const int channel = ui.lineTDxiugai->text().toInt(nullptr, 10);
-    sendRegisterWrite(Code::WriteChannel, GatewayRegister::Channel, static_cast<std::uint8_t>(channel - 1));
+    writeTypedValue(Code::WriteChannel, GatewayRegister::Channel, Rule::Channel, ui.lineTDxiugai);
 }
 
 void Qwa::on_BtoBSduqu_clicked()
@@ -62,10 +63,16 @@ void Qwa::on_BtoBSduqu_clicked()
 
 void Qwa::on_BtoBSxiugai_clicked()
 {
+    const std::optional<float> lower = acceptedFloat(Rule::LoopLower, ui.lineBSdown);
+    if (!lower)
+        return;
+    const std::optional<float> upper = acceptedFloat(Rule::LoopUpper, ui.lineBSup);
+    if (!upper)
+        return;
     pendingCommand = Code::WriteLoopRange;
     std::uint8_t payload[9] = {0x00};
-    putFloatLittleEndian(payload + 1, ui.lineBSdown->text().toFloat());
-    putFloatLittleEndian(payload + 5, ui.lineBSup->text().toFloat());
+    putFloatLittleEndian(payload + 1, *lower);
+    putFloatLittleEndian(payload + 5, *upper);
     sendRaw(buildLoopFrame(txFrame, kLoopWriteRange, payload, int(sizeof payload)));
     pulseProgressBar();
 }
@@ -77,9 +84,12 @@ void Qwa::on_BtoDLjiaozhun_clicked()
     const std::optional<std::uint8_t> point = calibrationPoint(ui.comDL->currentIndex());
     if (!point)
         return;
-    const std::int32_t microamperes = truncateToInt32(ui.lineshijizhi->text().toFloat() * 1000.0f);
-    const std::uint8_t payload[3] = {*point, static_cast<std::uint8_t>(microamperes),
-                                     static_cast<std::uint8_t>(microamperes >> 8)};
+    // An empty or mistyped measurement would calibrate the point as 0 mA.
+    const std::optional<std::int64_t> microamperes = acceptedValue(Rule::MeasuredCurrent, ui.lineshijizhi);
+    if (!microamperes)
+        return;
+    const std::uint8_t payload[3] = {*point, static_cast<std::uint8_t>(*microamperes),
+                                     static_cast<std::uint8_t>(*microamperes >> 8)};
     sendRaw(buildLoopFrame(txFrame, kLoopCalibrate, payload, int(sizeof payload)));
     pulseProgressBar();
 }
@@ -104,11 +114,11 @@ void Qwa::handleCalibrationFailed(const std::uint8_t *, int)
 
 void Qwa::handleChannelReply(const std::uint8_t *reply, int)
 {
-    ui.lineTDxiugai->setText(QString::number(reply[3] + 1));
+    ui.lineTDxiugai->setText(shownValue(GatewayRegister::Channel, reply[3]));
 }
 
 void Qwa::handleLoopRangeReply(const std::uint8_t *reply, int)
 {
-    ui.lineBSdown->setText(QString::number(floatFromLittleEndian(reply + 4), 'g', 6));
-    ui.lineBSup->setText(QString::number(floatFromLittleEndian(reply + 8), 'g', 6));
+    ui.lineBSdown->setText(floatText(floatFromLittleEndian(reply + 4)));
+    ui.lineBSup->setText(floatText(floatFromLittleEndian(reply + 8)));
 }

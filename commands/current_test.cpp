@@ -6,6 +6,7 @@
 
 #include "frames.h"
 #include "qwa.h"
+#include "settings.h"
 #include "transmit.h"
 
 namespace {
@@ -34,11 +35,13 @@ void Qwa::onRadioClickSlot()
     // The checked button is read when 测试 is pressed; a click keeps nothing of its own.
 }
 
-// mA to tenths of a mA without a range test: only the low 8 bits go out.
+// mA to tenths of a mA in one byte; 25.5 would be 0xFF, which leaves the test.
 void Qwa::on_BtoZDceshi_clicked()
 {
-    const auto current =
-        static_cast<std::uint8_t>(truncateToInt32(ui.lineCEshuru->text().toFloat() * 10.0f));
+    const std::optional<std::int64_t> tenths = acceptedValue(Rule::TestCurrent, ui.lineCEshuru);
+    if (!tenths)
+        return;
+    const auto current = static_cast<std::uint8_t>(*tenths);
     sendRaw(buildLoopFrame(txFrame, kLoopOutputCurrent, &current, 1));
     pulseProgressBar();
 }

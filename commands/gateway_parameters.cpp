@@ -1,9 +1,11 @@
 // The gateway's bus-port and radio parameters on the first page.
 #include <QComboBox>
 
-#include "gateway.h"
+#include "frames.h"
 #include "qwa.h"
+#include "registers.h"
 #include "requestcodes.h"
+#include "settings.h"
 
 namespace {
 
@@ -18,12 +20,6 @@ constexpr int kLastBaudCode = 3;
 std::uint16_t codeOfIndex(int index, int lastCode)
 {
     return static_cast<std::uint16_t>(index >= 0 && index < lastCode ? index : lastCode);
-}
-
-// Input is taken unchecked: text that is not a number counts as 0, higher bits are dropped.
-std::uint16_t lowByteOf(const QString &text)
-{
-    return static_cast<std::uint8_t>(text.toInt(nullptr, 10));
 }
 
 void selectListed(QComboBox *box, std::uint8_t index)
@@ -46,29 +42,31 @@ void Qwa::on_BtoduquB_clicked()
 
 void Qwa::on_BtoxieruHZ_clicked()
 {
-    sendRegisterWrite(Code::WriteFrequency, GatewayRegister::Frequency,
-                      kFrequencyMark | frequencyCode(ui.linetongxin->text()));
+    writeTypedValue(Code::WriteFrequency, GatewayRegister::Frequency, Rule::Frequency, ui.linetongxin, kFrequencyMark);
 }
 
 void Qwa::on_BtoxieruSF_clicked()
 {
-    sendRegisterWrite(Code::WriteSpreadingFactor, GatewayRegister::SpreadingFactor, lowByteOf(ui.lineSF->text()));
+    writeTypedValue(Code::WriteSpreadingFactor, GatewayRegister::SpreadingFactor, Rule::SpreadingFactor, ui.lineSF);
 }
 
 void Qwa::on_BtoxiugaiJ_clicked()
 {
-    sendRegisterWrite(Code::WriteParity, GatewayRegister::Parity,
-                      codeOfIndex(ui.comjiaoyanwei2->currentIndex(), kLastParityCode));
+    if (gatewayChosen())
+        sendRegisterWrite(Code::WriteParity, GatewayRegister::Parity,
+                          codeOfIndex(ui.comjiaoyanwei2->currentIndex(), kLastParityCode));
 }
 
 void Qwa::on_BtoxiugaiB_clicked()
 {
-    sendRegisterWrite(Code::WriteBaud, GatewayRegister::Baud, codeOfIndex(ui.combotelv2->currentIndex(), kLastBaudCode));
+    if (gatewayChosen())
+        sendRegisterWrite(Code::WriteBaud, GatewayRegister::Baud,
+                          codeOfIndex(ui.combotelv2->currentIndex(), kLastBaudCode));
 }
 
 void Qwa::on_pushButton_clicked()
 {
-    sendRegisterWrite(Code::WriteTransmitters, GatewayRegister::Transmitters, lowByteOf(ui.lineEdit->text()));
+    writeTypedValue(Code::WriteTransmitters, GatewayRegister::Transmitters, Rule::Transmitters, ui.lineEdit);
 }
 
 void Qwa::on_pushButton2_clicked()
@@ -78,7 +76,9 @@ void Qwa::on_pushButton2_clicked()
 
 void Qwa::on_pushButtonJSQchange_clicked()
 {
-    sendRegisterWrite(Code::WriteMode, GatewayRegister::Mode, static_cast<std::uint8_t>(ui.comboBoxJSQ->currentIndex()));
+    if (gatewayChosen())
+        sendRegisterWrite(Code::WriteMode, GatewayRegister::Mode,
+                          static_cast<std::uint8_t>(ui.comboBoxJSQ->currentIndex()));
 }
 
 void Qwa::on_BtoJSQRead_clicked()
@@ -110,20 +110,20 @@ void Qwa::handleBaudReply(const std::uint8_t *reply, int)
 
 void Qwa::handleFrequencyReply(const std::uint8_t *reply, int)
 {
-    ui.linetongxin->setText(frequencyText(reply[4]));
+    ui.linetongxin->setText(shownValue(GatewayRegister::Frequency, registerValue(reply + 3)));
 }
 
 void Qwa::handleSpreadingFactorReply(const std::uint8_t *reply, int)
 {
     // Shared by both pages' reads, so both pages show it.
-    const QString text = QString::number(reply[4]);
+    const QString text = shownValue(GatewayRegister::SpreadingFactor, registerValue(reply + 3));
     ui.lineSF2->setText(text);
     ui.lineSF->setText(text);
 }
 
 void Qwa::handleTransmitterReply(const std::uint8_t *reply, int)
 {
-    ui.lineEdit->setText(QString::number(reply[4]));
+    ui.lineEdit->setText(shownValue(GatewayRegister::Transmitters, registerValue(reply + 3)));
 }
 
 void Qwa::handleModeReply(const std::uint8_t *reply, int)

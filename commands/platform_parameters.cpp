@@ -1,47 +1,10 @@
 // The platform-interface page: the settings a cloud platform changes remotely.
-#include <cmath>
-
 #include "frames.h"
-#include "gateway.h"
 #include "qwa.h"
+#include "registers.h"
 #include "requestcodes.h"
+#include "settings.h"
 #include "transmit.h"
-
-namespace {
-
-// Input is taken unchecked: text that is not a number counts as 0, higher bits are dropped.
-std::uint16_t decimalWord(const QString &text)
-{
-    return static_cast<std::uint16_t>(text.toInt(nullptr, 10));
-}
-
-std::uint16_t hexWord(const QString &text)
-{
-    // Base 16 also takes the "0x" prefix, so a value shown by a read can be written back.
-    return static_cast<std::uint16_t>(text.toUInt(nullptr, 16));
-}
-
-QString hexText(std::uint16_t value)
-{
-    return QString::asprintf("0x%04X", value);
-}
-
-// A range limit goes out in tenths. Rounded, not truncated: 4.2 is 4.19999981 as
-// a float and would lose a tenth. Out-of-range values keep their low 16 bits.
-std::uint16_t rangeCode(const QString &text)
-{
-    const double tenths = std::round(static_cast<double>(text.toFloat()) * 10.0);
-    if (!std::isfinite(tenths))
-        return 0;
-    return static_cast<std::uint16_t>(static_cast<std::int32_t>(std::fmod(tenths, 65536.0)));
-}
-
-QString rangeText(const std::uint8_t *at)
-{
-    return QString::number(static_cast<double>(static_cast<float>(registerValue(at))) / 10.0, 'g', 6);
-}
-
-} // namespace
 
 void Qwa::on_btnReadSF_clicked()
 {
@@ -55,13 +18,13 @@ void Qwa::on_btnReadFreq_clicked()
 
 void Qwa::on_btnWrSF_clicked()
 {
-    sendRegisterWrite(Code::WriteSpreadingFactor, GatewayRegister::SpreadingFactor,
-                      static_cast<std::uint8_t>(decimalWord(ui.lineSF2->text())));
+    writeTypedValue(Code::WriteSpreadingFactor, GatewayRegister::SpreadingFactor, Rule::SpreadingFactor, ui.lineSF2);
 }
 
+// This page writes the frequency with a high byte of 0x00.
 void Qwa::on_btnWrFreq_clicked()
 {
-    sendRegisterWrite(Code::WritePlatformFrequency, GatewayRegister::Frequency, frequencyCode(ui.lineFreq->text()));
+    writeTypedValue(Code::WritePlatformFrequency, GatewayRegister::Frequency, Rule::Frequency, ui.lineFreq);
 }
 
 void Qwa::on_BtnRdRange_clicked()
@@ -94,73 +57,81 @@ void Qwa::on_btnRdAnologOut_clicked()
     sendRegisterRead(Code::ReadAnalogOut, GatewayRegister::AnalogOutput, 1);
 }
 
+// Both limits in tenths, rounded: 4.2 is 4.19999981 as a float and would lose a tenth.
 void Qwa::on_BtnWrRange_clicked()
 {
+    if (!gatewayChosen())
+        return;
+    const auto lower = acceptedValue(Rule::RangeLower, ui.lineLower);
+    if (!lower)
+        return;
+    const auto upper = acceptedValue(Rule::RangeUpper, ui.lineUpper);
+    if (!upper)
+        return;
     pendingCommand = Code::WriteRange;
-    const std::uint16_t limits[2] = {rangeCode(ui.lineLower->text()), rangeCode(ui.lineUpper->text())};
+    const std::uint16_t limits[2] = {static_cast<std::uint16_t>(*lower), static_cast<std::uint16_t>(*upper)};
     sendFrame(buildWriteRequest(txFrame, targetAddress(), GatewayRegister::RangeLower, limits, 2));
 }
 
 void Qwa::on_btnWrNum_clicked()
 {
-    sendRegisterWrite(Code::WritePlatformTransmitters, GatewayRegister::Transmitters,
-                      static_cast<std::uint8_t>(decimalWord(ui.lineTrNum->text())));
+    writeTypedValue(Code::WritePlatformTransmitters, GatewayRegister::Transmitters, Rule::Transmitters, ui.lineTrNum);
 }
 
 void Qwa::on_btnWrID_clicked()
 {
-    sendRegisterWrite(Code::WriteId, GatewayRegister::GatewayId, hexWord(ui.lineID->text()));
+    writeTypedValue(Code::WriteId, GatewayRegister::GatewayId, Rule::GatewayId, ui.lineID);
 }
 
 void Qwa::on_btnWrFWV_clicked()
 {
-    sendRegisterWrite(Code::WriteFirmware, GatewayRegister::Firmware, hexWord(ui.lineFWV->text()));
+    writeTypedValue(Code::WriteFirmware, GatewayRegister::Firmware, Rule::Firmware, ui.lineFWV);
 }
 
 void Qwa::on_btnWrSampleRate_clicked()
 {
-    sendRegisterWrite(Code::WriteSampling, GatewayRegister::SamplingPeriod, decimalWord(ui.lineSampleRate->text()));
+    writeTypedValue(Code::WriteSampling, GatewayRegister::SamplingPeriod, Rule::SamplingPeriod, ui.lineSampleRate);
 }
 
 void Qwa::on_btnWrAnologOut_clicked()
 {
-    sendRegisterWrite(Code::WriteAnalogOut, GatewayRegister::AnalogOutput, decimalWord(ui.lineAnalogOut->text()));
+    writeTypedValue(Code::WriteAnalogOut, GatewayRegister::AnalogOutput, Rule::AnalogOutput, ui.lineAnalogOut);
 }
 
 // Read replies carry the first register in bytes 3-4 and the second in bytes 5-6.
 
 void Qwa::handlePlatformFrequencyReply(const std::uint8_t *reply, int)
 {
-    ui.lineFreq->setText(frequencyText(reply[4]));
+    ui.lineFreq->setText(shownValue(GatewayRegister::Frequency, registerValue(reply + 3)));
 }
 
 void Qwa::handlePlatformTransmitterReply(const std::uint8_t *reply, int)
 {
-    ui.lineTrNum->setText(QString::number(reply[4]));
+    ui.lineTrNum->setText(shownValue(GatewayRegister::Transmitters, registerValue(reply + 3)));
 }
 
 void Qwa::handlePlatformRangeReply(const std::uint8_t *reply, int)
 {
-    ui.lineLower->setText(rangeText(reply + 3));
-    ui.lineUpper->setText(rangeText(reply + 5));
+    ui.lineLower->setText(shownValue(GatewayRegister::RangeLower, registerValue(reply + 3)));
+    ui.lineUpper->setText(shownValue(GatewayRegister::RangeUpper, registerValue(reply + 5)));
 }
 
 void Qwa::handleGatewayIdReply(const std::uint8_t *reply, int)
 {
-    ui.lineID->setText(hexText(registerValue(reply + 3)));
+    ui.lineID->setText(shownValue(GatewayRegister::GatewayId, registerValue(reply + 3)));
 }
 
 void Qwa::handleFirmwareReply(const std::uint8_t *reply, int)
 {
-    ui.lineFWV->setText(hexText(registerValue(reply + 3)));
+    ui.lineFWV->setText(shownValue(GatewayRegister::Firmware, registerValue(reply + 3)));
 }
 
 void Qwa::handleSampleRateReply(const std::uint8_t *reply, int)
 {
-    ui.lineSampleRate->setText(QString::number(registerValue(reply + 3)));
+    ui.lineSampleRate->setText(shownValue(GatewayRegister::SamplingPeriod, registerValue(reply + 3)));
 }
 
 void Qwa::handleAnalogOutReply(const std::uint8_t *reply, int)
 {
-    ui.lineAnalogOut->setText(QString::number(registerValue(reply + 3)));
+    ui.lineAnalogOut->setText(shownValue(GatewayRegister::AnalogOutput, registerValue(reply + 3)));
 }

@@ -4,13 +4,9 @@
 #include <QComboBox>
 #include <QRadioButton>
 
-#include <utility>
-
 #include "boxrecorder.h"
 #include "ptyline.h"
 #include "windowfixture.h"
-
-using Pairs = std::initializer_list<std::pair<const char *, const char *>>;
 
 class CurrentLoopTest : public QObject
 {
@@ -19,8 +15,6 @@ private slots:
     void initTestCase();
     void init();
 
-    void requests_data();
-    void requests();
     void replies_data();
     void replies();
     void pickingAPointOutputsIt();
@@ -57,49 +51,6 @@ void CurrentLoopTest::init()
     for (QAbstractButton *radio : fixture.window.radioButtons()->buttons())
         radio->setChecked(false);
     fixture.window.radioButtons()->setExclusive(true);
-}
-
-void CurrentLoopTest::requests_data()
-{
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QString>("input"); // "lineName=text"
-    QTest::addColumn<QByteArray>("frame");
-    QTest::addColumn<int>("pulses");
-
-    QTest::newRow("range 4 to 20") << "BtoBSxiugai" << "lineBSdown=4 lineBSup=20"
-                                   << bytes("AA 0D 01 00 00 00 80 40 00 00 A0 41 AA") << 1;
-
-    // Only the channel write's acknowledgement pulses.
-    for (const auto &channel : Pairs{{"1", "00"}, {"0", "FF"}, {"256", "FF"}, {"257", "00"}})
-        QTest::addRow("channel '%s'", channel.first)
-            << "BtoTDxiugai" << QStringLiteral("lineTDxiugai=") + channel.first
-            << withCrc(bytes("01 10 00 06 00 01 02 00") + bytes(channel.second)) << 0;
-    // Microamperes and tenths of a milliampere are cut, not rounded; a value
-    // beyond 32 bits goes out as the low bits of INT32_MIN.
-    for (const auto &calibration : Pairs{{"4.012", "AC 0F"}, {"4.0126", "AC 0F"}, {"19.98", "0C 4E"},
-                                         {"-1", "18 FC"}, {"4.1", "04 10"}, {"1e30", "00 00"}})
-        QTest::addRow("calibrate 4 mA at '%s'", calibration.first)
-            << "BtoDLjiaozhun" << QStringLiteral("lineshijizhi=") + calibration.first
-            << bytes("AA 07 E7 28") + bytes(calibration.second) + bytes("AA") << 1;
-    for (const auto &custom :
-         Pairs{{"12.5", "7D"}, {"12.59", "7D"}, {"25.5", "FF"}, {"30", "2C"}, {"-1", "F6"}, {"", "00"}, {"1e30", "00"}})
-        QTest::addRow("custom current '%s'", custom.first)
-            << "BtoZDceshi" << QStringLiteral("lineCEshuru=") + custom.first
-            << bytes("AA 05 02") + bytes(custom.second) + bytes("AA") << 1;
-}
-
-void CurrentLoopTest::requests()
-{
-    QFETCH(QString, button);
-    QFETCH(QString, input);
-    QFETCH(QByteArray, frame);
-    QFETCH(int, pulses);
-
-    for (const QString &field : input.split(' ', Qt::SkipEmptyParts))
-        QVERIFY2(fixture.put(field), qPrintable(field));
-    QCOMPARE(fixture.pulsesDuring([&] { fixture.click(button.toLatin1().constData()); }), pulses);
-    QVERIFY(line.expect(frame));
-    QVERIFY(line.expectSilence(100));
 }
 
 void CurrentLoopTest::replies_data()

@@ -19,11 +19,14 @@
 namespace {
 
 constexpr std::uint8_t kAddress = 3;
+constexpr std::uint8_t kOtherAddress = 200;
 constexpr int kMeters = 5;
 
+// A second gateway shares the bus; it must never take what was meant for the first.
 SimulatorSettings settings()
 {
     SimulatorSettings settings = SimulatedBus::settingsFor(kAddress);
+    settings.addresses << kOtherAddress;
     settings.meters = kMeters;
     settings.silentMeters = {3};
     settings.drift = 0.0f;
@@ -255,6 +258,18 @@ void GatewayEndToEndTest::findAndMoveTheGateway()
     QVERIFY(answered(*fixture, "Btoxiugai"));
     QCOMPARE(int(bus->gateway().address), 9);
     QCOMPARE(addresses->count(), 0);
+
+    // With no gateway chosen, a change would go to every gateway on the bus.
+    GatewayState &other = *bus->simulator.gatewayAt(kOtherAddress);
+    const std::uint16_t baudBefore = bus->gateway().baudCode;
+    const std::uint16_t otherBaudBefore = other.baudCode;
+    fixture->put(QStringLiteral("combotelv2=2400"));
+    boxes.clear();
+    fixture->click("BtoxiugaiB");
+    settle(300);
+    QCOMPARE(boxes.texts(), QStringList{"请先搜索或广播读取网关地址"});
+    QCOMPARE(bus->gateway().baudCode, baudBefore);
+    QCOMPARE(other.baudCode, otherBaudBefore);
 
     QVERIFY(answered(*fixture, "Btoguangbo"));
     QCOMPARE(broadcastShown->text(), QStringLiteral("9"));

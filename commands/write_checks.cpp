@@ -1,0 +1,46 @@
+// What a write must have before anything goes out: a chosen gateway and
+// values that fit their fields. A refusal says why and sends nothing.
+#include <QLineEdit>
+#include <QMessageBox>
+
+#include "qwa.h"
+
+void Qwa::refuse(const QString &text)
+{
+    QMessageBox::information(this, QStringLiteral("提示"), text);
+}
+
+// With no gateway chosen a write would go to the broadcast address, and every
+// gateway on the bus would take it.
+bool Qwa::gatewayChosen()
+{
+    if (ui.comdizhi->currentIndex() >= 0)
+        return true;
+    refuse(QStringLiteral("请先搜索或广播读取网关地址"));
+    return false;
+}
+
+std::optional<std::int64_t> Qwa::acceptedValue(const ValueRule &rule, const QLineEdit *field)
+{
+    const std::optional<std::int64_t> value = wireValue(rule, field->text());
+    if (!value)
+        refuse(refusalText(rule));
+    return value;
+}
+
+std::optional<float> Qwa::acceptedFloat(const ValueRule &rule, const QLineEdit *field)
+{
+    const std::optional<float> value = floatValue(rule, field->text());
+    if (!value)
+        refuse(refusalText(rule));
+    return value;
+}
+
+void Qwa::writeTypedValue(std::uint8_t code, std::uint16_t reg, const ValueRule &rule, const QLineEdit *field,
+                          std::uint16_t highByteMark)
+{
+    if (!gatewayChosen())
+        return;
+    if (const auto value = acceptedValue(rule, field))
+        sendRegisterWrite(code, reg, static_cast<std::uint16_t>(highByteMark | *value));
+}
