@@ -23,11 +23,25 @@ QString Qwa::findBesideProgram(const QString &fileName) const
 void Qwa::on_Btoyuyan_clicked()
 {
     const auto switchTo = [this](const QString &file, const QString &buttonText, const QString &emitterText) {
+        // Installed once: installing it again would add it to the list again.
+        qApp->removeTranslator(&translator);
         // A file that cannot be read still empties the translator, so the
         // form falls back to its Chinese source texts; nothing is reported.
         [[maybe_unused]] const bool loaded = translator.load(findBesideProgram(file));
         qApp->installTranslator(&translator);
+        // The form's texts include what the user typed in the channel, and the
+        // idle texts of buttons that may now show a running state.
+        const QString channel = ui.lineTDxiugai->text();
         ui.retranslateUi(this);
+        ui.lineTDxiugai->setText(channel);
+        if (portOpen)
+            showPortState();
+        if (searchTimer->isActive())
+            showSearchState();
+        if (acquireTimer->isActive())
+            showAcquisitionState();
+        if (platformDebugging)
+            showDebuggingState();
         ui.Btoyuyan->setText(buttonText);
         ui.fashe->setText(emitterText);
     };

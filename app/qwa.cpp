@@ -54,7 +54,9 @@ Qwa::~Qwa()
 
 bool Qwa::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::MouseButtonPress && watched == ui.comchuankou) {
+    // The filter sees presses on the disabled box too; while the port is open
+    // the list must keep naming the open port.
+    if (event->type() == QEvent::MouseButtonPress && watched == ui.comchuankou && ui.comchuankou->isEnabled()) {
         ui.comchuankou->clear();
         fillPortList();
     }

@@ -120,6 +120,14 @@ private slots:
 private:
     friend struct ReplyTable;
 
+    // Sets the code of the reply now awaited. Whatever an earlier reply left,
+    // queued or still unread in the port, is dropped first: it cannot belong
+    // to this request and would only spoil its reply.
+    void awaitReply(std::uint8_t code);
+    void dropStaleInput();
+    // Bytes read that answer nothing awaited.
+    void noteStrayBytes(const QByteArray &bytes);
+
     // Send operations over the shared transmit buffer.
     void sendFrame(int n);
     void sendFrameKeep(int n);
@@ -127,6 +135,11 @@ private:
     void writeToPort(const std::uint8_t *bytes, int n);
     void onPortError(QSerialPort::SerialPortError error);
     void setPortClosedState();
+    // Buttons whose text shows a state: set from the state itself.
+    void showPortState();
+    void showSearchState();
+    void showAcquisitionState();
+    void showDebuggingState();
 
     // Modbus requests addressed to targetAddress.
     void sendRegisterRead(std::uint8_t code, std::uint16_t reg, std::uint16_t count);
@@ -189,4 +202,6 @@ private:
     QByteArray rxBuffer;
     QTranslator translator;
     int pulsePauseMs = 100;
+    // What the tool last told the gateway; it cannot read it back.
+    bool platformDebugging = false;
 };

@@ -19,13 +19,23 @@ void notify(QWidget *parent, const char *text)
     QMessageBox::information(parent, QStringLiteral("提示"), QString::fromUtf8(text));
 }
 
+QString searchButtonText(bool running)
+{
+    return running ? QStringLiteral("停止搜索") : QStringLiteral("搜索地址");
+}
+
 } // namespace
+
+void Qwa::showSearchState()
+{
+    ui.Btosousuo->setText(searchButtonText(searchTimer->isActive()));
+}
 
 void Qwa::on_Btosousuo_clicked()
 {
     if (searchTimer->isActive()) {
         searchTimer->stop();
-        ui.Btosousuo->setText(QStringLiteral("搜索地址"));
+        showSearchState();
         notify(this, "已停止搜索");
         ui.progressBar->setValue(1);
         searchAddress = 1;
@@ -34,38 +44,41 @@ void Qwa::on_Btosousuo_clicked()
         return;
     }
 
-    pendingCommand = Code::Search;
+    awaitReply(Code::Search);
     ui.comdizhi->clear();
     const int n = buildReadRequest(txFrame, 1, GatewayRegister::Address, 1);
     ui.progressBar->setValue(1);
     notify(this, "正在搜索，请稍后");
-    ui.Btosousuo->setText(QStringLiteral("停止搜索"));
-    // The poll stays in txFrame; each tick only moves its address byte on.
+    ui.Btosousuo->setText(searchButtonText(true));
     sendFrameKeep(n);
     searchTimer->start(kSearchIntervalMs);
 }
 
+// Each poll is built from the count, whatever another request left in the
+// transmit buffer, and takes the reception back from a request sent meanwhile.
+// The queue is kept: a reply names its sender in byte 0, so a late one is
+// still listed under its own address.
 void Qwa::sousuodizhi()
 {
-    ++txFrame[0];
-    // The count ends the search even if another request has replaced the poll meanwhile.
-    if (txFrame[0] == kSearchEnd || searchAddress >= kSearchEnd) {
+    const int address = searchAddress + 1;
+    if (address >= kSearchEnd) {
         searchTimer->stop();
         ui.progressBar->setValue(247);
         notify(this, "搜索完成");
-        ui.Btosousuo->setText(QStringLiteral("搜索地址"));
+        showSearchState();
         clearTxFrame();
         searchAddress = 1;
         return;
     }
-    sendFrameKeep(6);
-    ++searchAddress;
+    pendingCommand = Code::Search;
+    sendFrameKeep(buildReadRequest(txFrame, static_cast<std::uint8_t>(address), GatewayRegister::Address, 1));
+    searchAddress = address;
     ui.progressBar->setValue(searchAddress);
 }
 
 void Qwa::on_Btoguangbo_clicked()
 {
-    pendingCommand = Code::Broadcast;
+    awaitReply(Code::Broadcast);
     sendFrame(buildReadRequest(txFrame, kBroadcastAddress, GatewayRegister::Address, 1));
 }
 

@@ -19,16 +19,17 @@ constexpr int kRowsPerPair = 7;
 // The gateway marks a meter that did not answer it with these four bytes.
 constexpr std::uint8_t kSilentMeter[4] = {0xFF, 0xFF, 0xFF, 0xFF};
 
-// The button text is the acquisition state.
-QString startText() { return QStringLiteral("开始采集"); }
-QString stopText() { return QStringLiteral("停止采集"); }
-
 } // namespace
+
+// The timer is the acquisition's state; the button shows it.
+void Qwa::showAcquisitionState()
+{
+    ui.Btocaiji->setText(acquireTimer->isActive() ? QStringLiteral("停止采集") : QStringLiteral("开始采集"));
+}
 
 void Qwa::on_Btocaiji_clicked()
 {
-    const QString state = ui.Btocaiji->text();
-    if (state == startText()) {
+    if (!acquireTimer->isActive()) {
         // The reply buffer and the table hold 21 meters; a bigger count would
         // poll for values that are never shown.
         const int meters = ui.lineshuliang->text().toInt(nullptr, 10);
@@ -36,25 +37,28 @@ void Qwa::on_Btocaiji_clicked()
             QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("表数应为0到21"));
             return;
         }
-        pendingCommand = Code::Acquisition;
+        awaitReply(Code::Acquisition);
         clearTxFrame();
         acquireTimer->start(kPollIntervalMs);
-        ui.Btocaiji->setText(stopText());
+        showAcquisitionState();
         for (QWidget *widget : acquisitionLockedWidgets())
             widget->setEnabled(false);
         ui.tableWidget->clearContents();
-    } else if (state == stopText()) {
+    } else {
         acquireTimer->stop();
-        ui.Btocaiji->setText(startText());
+        showAcquisitionState();
         for (QWidget *widget : acquisitionLockedWidgets())
             widget->setEnabled(true);
         clearTxFrame();
     }
 }
 
-// Two registers a meter; the count goes out in one byte.
+// Two registers a meter; the count goes out in one byte. Each poll takes the
+// reception back, so a request sent in between cannot stop the table; its own
+// reply, back before this poll, has been handled under its own code.
 void Qwa::caijihanshu()
 {
+    awaitReply(Code::Acquisition);
     const int meters = ui.lineshuliang->text().toInt(nullptr, 10);
     const auto registers = static_cast<std::uint8_t>(2 * meters);
     sendFrameKeep(buildReadRequest(txFrame, targetAddress(), GatewayRegister::MeterBlock, registers));

@@ -42,7 +42,7 @@ void Qwa::sendCloudParameter(std::uint8_t parameter, const QString &text)
         QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("内容过长，最多67字节"));
         return;
     }
-    pendingCommand = Code::Cloud;
+    awaitReply(Code::Cloud);
     sendRaw(buildCloudFrame(txFrame, kCloudWriteParameter, parameterPayload(parameter, utf8)));
 }
 
@@ -81,7 +81,7 @@ void Qwa::on_pushButton_AT6_clicked()
 // The chosen mode is not part of the frame; the gateway is only told to confirm.
 void Qwa::on_pushButton_Yes_clicked()
 {
-    pendingCommand = Code::Cloud;
+    awaitReply(Code::Cloud);
     sendRaw(buildCloudFrame(txFrame, kCloudWriteParameter, parameterPayload(CloudParameter::Mode, QByteArray(1, '\x01'))));
 }
 
@@ -90,22 +90,16 @@ void Qwa::on_pushButton_connect_clicked()
     sendRaw(buildCloudFrame(txFrame, kCloudConnect, QByteArray()));
 }
 
-// The label is the only record of the debugging state; it flips before the
-// frame goes out, and any other text (a translated label) does nothing.
+void Qwa::showDebuggingState()
+{
+    ui.pushButton_OPaLI->setText(platformDebugging ? QStringLiteral("关闭平台调试") : QStringLiteral("打开平台调试"));
+}
+
+// The tool cannot ask the gateway, so the state is what it last sent; the
+// label flips before the frame goes out.
 void Qwa::on_pushButton_OPaLI_clicked()
 {
-    const QString offLabel = QStringLiteral("打开平台调试");
-    const QString onLabel = QStringLiteral("关闭平台调试");
-    const QString shown = ui.pushButton_OPaLI->text();
-    char switchTo;
-    if (shown == offLabel) {
-        ui.pushButton_OPaLI->setText(onLabel);
-        switchTo = '\x01';
-    } else if (shown == onLabel) {
-        ui.pushButton_OPaLI->setText(offLabel);
-        switchTo = '\x00';
-    } else {
-        return;
-    }
-    sendRaw(buildCloudFrame(txFrame, kCloudDebugging, QByteArray(1, switchTo)));
+    platformDebugging = !platformDebugging;
+    showDebuggingState();
+    sendRaw(buildCloudFrame(txFrame, kCloudDebugging, QByteArray(1, platformDebugging ? '\x01' : '\x00')));
 }

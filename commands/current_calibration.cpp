@@ -43,7 +43,7 @@ void Qwa::on_BtoDL_clicked()
 
 void Qwa::on_BtoTDduqu_clicked()
 {
-    pendingCommand = Code::ReadChannel;
+    awaitReply(Code::ReadChannel);
     sendRaw(buildLoopFrame(txFrame, kLoopReadChannel, nullptr, 0));
     pulseProgressBar();
 }
@@ -56,7 +56,7 @@ void Qwa::on_BtoTDxiugai_clicked()
 
 void Qwa::on_BtoBSduqu_clicked()
 {
-    pendingCommand = Code::ReadLoopRange;
+    awaitReply(Code::ReadLoopRange);
     sendRaw(buildLoopFrame(txFrame, kLoopReadRange, nullptr, 0));
     pulseProgressBar();
 }
@@ -69,7 +69,7 @@ void Qwa::on_BtoBSxiugai_clicked()
     const std::optional<float> upper = acceptedFloat(Rule::LoopUpper, ui.lineBSup);
     if (!upper)
         return;
-    pendingCommand = Code::WriteLoopRange;
+    awaitReply(Code::WriteLoopRange);
     std::uint8_t payload[9] = {0x00};
     putFloatLittleEndian(payload + 1, *lower);
     putFloatLittleEndian(payload + 5, *upper);

@@ -68,7 +68,7 @@ void Qwa::on_BtnWrRange_clicked()
     const auto upper = acceptedValue(Rule::RangeUpper, ui.lineUpper);
     if (!upper)
         return;
-    pendingCommand = Code::WriteRange;
+    awaitReply(Code::WriteRange);
     const std::uint16_t limits[2] = {static_cast<std::uint16_t>(*lower), static_cast<std::uint16_t>(*upper)};
     sendFrame(buildWriteRequest(txFrame, targetAddress(), GatewayRegister::RangeLower, limits, 2));
 }

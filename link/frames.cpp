@@ -3,6 +3,30 @@
 #include <cmath>
 #include <cstring>
 
+#include "crc.h"
+
+bool isExceptionReply(const std::uint8_t *frame, int n)
+{
+    return n >= kExceptionReplyLength && (frame[1] & kExceptionFlag) != 0
+           && crcTrailerMatches(frame, kExceptionReplyLength);
+}
+
+const char *exceptionName(std::uint8_t code)
+{
+    switch (code) {
+    case 0x01: return "illegal function";
+    case 0x02: return "illegal data address";
+    case 0x03: return "illegal data value";
+    case 0x04: return "server device failure";
+    case 0x05: return "acknowledge";
+    case 0x06: return "server device busy";
+    case 0x08: return "memory parity error";
+    case 0x0A: return "gateway path unavailable";
+    case 0x0B: return "gateway target device failed to respond";
+    default: return "unknown exception";
+    }
+}
+
 int buildReadRequest(std::uint8_t *frame, std::uint8_t address, std::uint16_t firstRegister,
                      std::uint16_t count)
 {

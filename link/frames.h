@@ -17,6 +17,14 @@ constexpr std::uint8_t kCloudWriteParameter = 0x64;
 constexpr std::uint8_t kCloudDebugging = 0x65;
 constexpr std::uint8_t kCloudConnect = 0xC8;
 
+// A Modbus exception reply: address, function | 0x80, exception code, CRC.
+constexpr int kExceptionReplyLength = 5;
+constexpr std::uint8_t kExceptionFlag = 0x80;
+// True when the first five bytes are an exception reply with a good CRC.
+bool isExceptionReply(const std::uint8_t *frame, int n);
+// The standard name of a Modbus exception code ("illegal data address").
+const char *exceptionName(std::uint8_t code);
+
 // Function 0x03: address, 0x03, first register, register count. Fills 6 bytes.
 int buildReadRequest(std::uint8_t *frame, std::uint8_t address, std::uint16_t firstRegister,
                      std::uint16_t count);

@@ -58,10 +58,15 @@ void Qwa::resetReception()
     rxBuffer.clear();
 }
 
+void Qwa::showPortState()
+{
+    ui.Btodakai->setText(portOpen ? QStringLiteral("关闭串口") : QStringLiteral("打开串口"));
+}
+
 void Qwa::setPortClosedState()
 {
-    ui.Btodakai->setText(QStringLiteral("打开串口"));
     portOpen = false;
+    showPortState();
     setPortSettingsEnabled(ui, true);
     resetReception();
 }
@@ -78,7 +83,7 @@ void Qwa::on_Btodakai_clicked()
         return;
     }
     portOpen = true;
-    ui.Btodakai->setText(QStringLiteral("关闭串口"));
+    showPortState();
     qDebug() << "成功打开串口" << portNameText;
     setPortSettingsEnabled(ui, false);
     resetReception();

@@ -1,17 +1,49 @@
 #include <algorithm>
 
+#include "crc.h"
+#include "frames.h"
 #include "qwa.h"
 #include "replytable.h"
 #include "trafficlog.h"
 
+namespace {
+
+const std::uint8_t *bytesOf(const QByteArray &bytes)
+{
+    return reinterpret_cast<const std::uint8_t *>(bytes.constData());
+}
+
+} // namespace
+
 void Qwa::on_SerialPort_ReadyRead()
 {
-    // With nothing readable pending, the bytes stay in the port and join the
-    // reply to the next request.
-    if (!replyRule(pendingCommand))
-        return;
     rxBuffer = serialPort.readAll();
+    // With nothing readable pending the bytes answer nothing that is awaited;
+    // left in the port they would join the next reply and spoil it.
+    if (!replyRule(pendingCommand)) {
+        noteStrayBytes(rxBuffer);
+        rxBuffer.clear();
+        return;
+    }
     receiveBytes(rxBuffer);
+}
+
+void Qwa::dropStaleInput()
+{
+    QByteArray stale;
+    for (std::uint8_t b : rxQueue)
+        stale.append(static_cast<char>(b));
+    rxQueue.clear();
+    rxBuffer.clear();
+    if (serialPort.isOpen())
+        stale += serialPort.readAll();
+    noteStrayBytes(stale);
+}
+
+void Qwa::noteStrayBytes(const QByteArray &bytes)
+{
+    if (!bytes.isEmpty())
+        qCDebug(lcLink).noquote() << describeTraffic("<-", bytesOf(bytes), bytes.size()) << "dropped";
 }
 
 void Qwa::receiveBytes(const QByteArray &bytes)
@@ -20,8 +52,7 @@ void Qwa::receiveBytes(const QByteArray &bytes)
     if (!rule)
         return;
     if (!bytes.isEmpty())
-        qCDebug(lcLink).noquote() << describeTraffic(
-            "<-", reinterpret_cast<const std::uint8_t *>(bytes.constData()), bytes.size());
+        qCDebug(lcLink).noquote() << describeTraffic("<-", bytesOf(bytes), bytes.size());
     rxQueue.insert(rxQueue.end(), bytes.cbegin(), bytes.cend());
 
     if (pendingCommand == Code::Cloud) {
@@ -32,6 +63,19 @@ void Qwa::receiveBytes(const QByteArray &bytes)
         rxBuffer.clear();
         pendingCommand = 0;
         return;
+    }
+
+    // A Modbus exception is shorter than any reply; waiting for more would
+    // only join it to the next reply. It is complete as it stands.
+    if (rule->check == ReplyCheck::Crc && rxQueue.size() >= std::size_t(kExceptionReplyLength)) {
+        std::uint8_t head[kExceptionReplyLength];
+        std::copy_n(rxQueue.begin(), kExceptionReplyLength, head);
+        if (isExceptionReply(head, kExceptionReplyLength)) {
+            rxQueue.clear();
+            rxBuffer.clear();
+            qCDebug(lcLink).noquote() << "exception" << exceptionName(head[2]);
+            return;
+        }
     }
 
     const int n = replyLength(pendingCommand, ui.lineshuliang->text().toInt(nullptr, 10));

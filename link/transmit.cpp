@@ -30,6 +30,12 @@ void Qwa::writeToPort(const std::uint8_t *bytes, int n)
     serialPort.flush();
 }
 
+void Qwa::awaitReply(std::uint8_t code)
+{
+    dropStaleInput();
+    pendingCommand = code;
+}
+
 void Qwa::sendFrame(int n)
 {
     sendFrameKeep(n);
@@ -50,12 +56,12 @@ void Qwa::sendRaw(int n)
 
 void Qwa::sendRegisterRead(std::uint8_t code, std::uint16_t reg, std::uint16_t count)
 {
-    pendingCommand = code;
+    awaitReply(code);
     sendFrame(buildReadRequest(txFrame, targetAddress(), reg, count));
 }
 
 void Qwa::sendRegisterWrite(std::uint8_t code, std::uint16_t reg, std::uint16_t value)
 {
-    pendingCommand = code;
+    awaitReply(code);
     sendFrame(buildWriteRequest(txFrame, targetAddress(), reg, &value, 1));
 }

@@ -22,10 +22,9 @@ private slots:
     void acknowledgementInPieces_data();
     void acknowledgementInPieces();
     void badCrcIsSilent();
-    void partialReplySpoilsTheNext();
     void excessBytesAreDropped();
-    void unreadCodesLeaveBytesInThePort_data();
-    void unreadCodesLeaveBytesInThePort();
+    void leftoversNeverSpoilTheNextReply_data();
+    void leftoversNeverSpoilTheNextReply();
     void cloudReplyDropsSixtyFourBytes();
     void codeIsKeptAfterAReply();
     void meterCountNeverOverrunsTheReply_data();
@@ -80,15 +79,6 @@ void ReceptionTest::badCrcIsSilent()
     QVERIFY(boxes.boxes.isEmpty());
 }
 
-void ReceptionTest::partialReplySpoilsTheNext()
-{
-    QCOMPARE(fixture.pulsesDuring([&] { line.write(kAck.left(5)); }, 500), 0);
-    QCOMPARE(fixture.window.queuedBytes(), std::size_t(5));
-    QCOMPARE(fixture.pulsesDuring([&] { line.write(kAck); }, 500), 0);
-    QCOMPARE(fixture.window.queuedBytes(), std::size_t(0));
-    QCOMPARE(fixture.pulsesDuring([&] { line.write(kAck); }, 500), 1);
-}
-
 void ReceptionTest::excessBytesAreDropped()
 {
     QCOMPARE(fixture.pulsesDuring([&] { line.write(kAck + bytes("01 02 03")); }, 500), 1);
@@ -96,29 +86,39 @@ void ReceptionTest::excessBytesAreDropped()
     QCOMPARE(fixture.pulsesDuring([&] { line.write(kAck); }, 500), 1);
 }
 
-void ReceptionTest::unreadCodesLeaveBytesInThePort_data()
+// What an earlier exchange leaves behind never spoils the next reply: an
+// exception is a reply of its own, bytes nobody awaits are read and dropped,
+// and a request drops whatever is still queued.
+void ReceptionTest::leftoversNeverSpoilTheNextReply_data()
 {
     QTest::addColumn<int>("code");
-    QTest::newRow("nothing pending") << 0x00;
-    QTest::newRow("loop range write") << 0x10;
-    QTest::newRow("unused 0x11") << 0x11;
-    QTest::newRow("above the table") << 0x26;
+    QTest::addColumn<QByteArray>("leftover");
+    QTest::addColumn<int>("queued"); // after the leftover has arrived
+    QTest::addColumn<QString>("request"); // sent before the reply; empty: none
+
+    QTest::newRow("exception") << 0x06 << withCrc(bytes("01 90 02")) << 0 << QString();
+    QTest::newRow("exception, then a request") << 0x06 << withCrc(bytes("01 83 04")) << 0 << "BtoxiugaiJ";
+    QTest::newRow("stray bytes, nothing pending") << 0x00 << bytes("55 AA 55") << 0 << "BtoxiugaiJ";
+    QTest::newRow("stray bytes, loop range write") << 0x10 << bytes("AA 04 01 AA") << 0 << "BtoxiugaiJ";
+    QTest::newRow("partial reply") << 0x06 << kAck.left(5) << 5 << "BtoxiugaiJ";
 }
 
-void ReceptionTest::unreadCodesLeaveBytesInThePort()
+void ReceptionTest::leftoversNeverSpoilTheNextReply()
 {
     QFETCH(int, code);
-    fixture.window.setCurrentCommand(std::uint8_t(code));
-    const QByteArray stale = bytes("55 AA 55");
-    QCOMPARE(fixture.pulsesDuring([&] { line.write(stale); }, 500), 0);
-    QCOMPARE(fixture.window.queuedBytes(), std::size_t(0));
-    QCOMPARE(fixture.window.port().bytesAvailable(), qint64(stale.size()));
+    QFETCH(QByteArray, leftover);
+    QFETCH(int, queued);
+    QFETCH(QString, request);
 
-    // The next request's reply is read together with them and fails its check;
-    // the one after is read cleanly.
-    fixture.window.setCurrentCommand(kParityWritten);
-    QCOMPARE(fixture.pulsesDuring([&] { line.write(kAck); }, 500), 0);
+    fixture.selectAddress(1);
+    fixture.window.setCurrentCommand(std::uint8_t(code));
+    QCOMPARE(fixture.pulsesDuring([&] { line.write(leftover); }, 300), 0);
+    QCOMPARE(fixture.window.queuedBytes(), std::size_t(queued));
     QCOMPARE(fixture.window.port().bytesAvailable(), qint64(0));
+    if (!request.isEmpty()) {
+        fixture.click(request.toLatin1().constData());
+        line.drain();
+    }
     QCOMPARE(fixture.pulsesDuring([&] { line.write(kAck); }, 500), 1);
     QCOMPARE(fixture.window.currentCommand(), kParityWritten);
 }
@@ -130,9 +130,10 @@ void ReceptionTest::cloudReplyDropsSixtyFourBytes()
     QCOMPARE(fixture.window.queuedBytes(), std::size_t(36));
     QCOMPARE(fixture.window.currentCommand(), std::uint8_t(0));
 
-    // With the code back at 0, later bytes stay in the port.
+    // With the code back at 0, later bytes are read and dropped.
     QCOMPARE(fixture.pulsesDuring([&] { line.write(bytes("4F 4B")); }, 500), 0);
-    QCOMPARE(fixture.window.port().bytesAvailable(), qint64(2));
+    QCOMPARE(fixture.window.port().bytesAvailable(), qint64(0));
+    QCOMPARE(fixture.window.queuedBytes(), std::size_t(36));
 }
 
 void ReceptionTest::codeIsKeptAfterAReply()

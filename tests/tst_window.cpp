@@ -110,16 +110,19 @@ void WindowTest::pressRefreshesThePortList_data()
 {
     QTest::addColumn<QByteArray>("extraPorts");
     QTest::addColumn<QStringList>("extraItems");
-    QTest::newRow("unset") << QByteArray() << QStringList();
-    QTest::newRow("one pty") << QByteArray("/dev/pts/77") << QStringList{"/dev/pts/77"};
+    QTest::addColumn<bool>("enabled"); // disabled while the port is open
+    QTest::newRow("unset") << QByteArray() << QStringList() << true;
+    QTest::newRow("one pty") << QByteArray("/dev/pts/77") << QStringList{"/dev/pts/77"} << true;
     QTest::newRow("two, empty parts skipped") << QByteArray("/dev/pts/5::/tmp/sim-line:")
-                                              << QStringList{"/dev/pts/5", "/tmp/sim-line"};
+                                              << QStringList{"/dev/pts/5", "/tmp/sim-line"} << true;
+    QTest::newRow("disabled box keeps the open port") << QByteArray("/dev/pts/77") << QStringList() << false;
 }
 
 void WindowTest::pressRefreshesThePortList()
 {
     QFETCH(QByteArray, extraPorts);
     QFETCH(QStringList, extraItems);
+    QFETCH(bool, enabled);
     qunsetenv("NVB_EXTRA_PORTS");
     Qwa window;
     window.show();
@@ -130,11 +133,17 @@ void WindowTest::pressRefreshesThePortList()
         qputenv("NVB_EXTRA_PORTS", extraPorts);
     ports->addItem(QStringLiteral("stale entry"));
     ports->setCurrentIndex(ports->count() - 1);
+    ports->setEnabled(enabled);
     QTest::mousePress(ports, Qt::LeftButton);
     ports->hidePopup();
     QTest::mouseRelease(ports, Qt::LeftButton);
     qunsetenv("NVB_EXTRA_PORTS");
 
+    if (!enabled) {
+        QCOMPARE(itemTexts(ports), systemPortNames() << QStringLiteral("stale entry"));
+        QCOMPARE(ports->currentText(), QStringLiteral("stale entry"));
+        return;
+    }
     QCOMPARE(itemTexts(ports), systemPortNames() + extraItems);
     QCOMPARE(ports->currentIndex(), ports->count() > 0 ? 0 : -1);
 }
