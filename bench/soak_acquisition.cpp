@@ -62,7 +62,6 @@ constexpr double kFaultyCorruptRate = 0.05;
 constexpr double kFaultyExceptionRate = 0.05;
 // With the 50 ms split gap a reply is complete 150 ms after its poll at the latest.
 constexpr int kFaultyJitterMs = 100;
-constexpr int kExceptionReplyLength = 5;
 constexpr int kListedPolls = 20;
 
 double cpuSeconds(clockid_t clock)
