@@ -78,9 +78,9 @@ void SimulatorCliTest::exitsAtOnce_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("message"); // on stdout for status 0, else on stderr
 
-    QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage: nvb8140t-sim";
+    QTest::newRow("help") << QStringList{"--help"} << 0 << "nvb8140t-sim [options]";
     QTest::newRow("unknown option") << QStringList{"--frobnicate"} << 2 << "unknown option '--frobnicate'";
-    QTest::newRow("missing value") << QStringList{"--meters"} << 2 << "'--meters' needs a value";
+    QTest::newRow("missing value") << QStringList{"--meters"} << 2 << "missing value after '--meters'";
     QTest::newRow("address 248, given with =") << QStringList{"--address=3,248"} << 2
                                                << "invalid value '3,248' for --address";
     QTest::newRow("address twice") << QStringList{"--address", "3,3"} << 2 << "given twice";
