@@ -2,6 +2,7 @@
 #include "lineserver.h"
 #include "options.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 
 #include <atomic>
@@ -47,15 +48,17 @@ QString addressList(const SimulatorSettings &settings)
 
 int main(int argc, char *argv[])
 {
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+    // For the arguments and the help text; the simulator itself runs no event loop.
+    QCoreApplication application(argc, argv);
 
     SimOptions options;
     QString error;
-    switch (parseCommandLine(arguments, &options, &error)) {
+    switch (parseCommandLine(application.arguments(), &options, &error)) {
     case ParseOutcome::Help:
-        std::fputs(usageText().toLocal8Bit().constData(), stdout);
+        std::fputs(helpText().toLocal8Bit().constData(), stdout);
+        return 0;
+    case ParseOutcome::Version:
+        std::printf("%s\n", versionText().toLocal8Bit().constData());
         return 0;
     case ParseOutcome::UsageError:
         report(error);

@@ -15,8 +15,11 @@ struct SimOptions
     bool seedGiven = false;
 };
 
-enum class ParseOutcome { Run, Help, UsageError };
+enum class ParseOutcome { Run, Help, Version, UsageError };
 
-// arguments without the program name.
+// arguments as QCoreApplication::arguments() has them, the program first.
+// Checks every value; on UsageError, error is one line and options stay as they were.
 ParseOutcome parseCommandLine(const QStringList &arguments, SimOptions *options, QString *error);
-QString usageText();
+// Generated from the options; needs a QCoreApplication, whose program path it shows.
+QString helpText();
+QString versionText();

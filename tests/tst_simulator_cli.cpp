@@ -3,31 +3,13 @@
 
 #include "ptyline.h"
 
-#include <csignal>
+#include <QSerialPort>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
+#include <csignal>
 
 namespace {
 
 const QString kProgram = QStringLiteral(NVB_PROGRAM_DIR "/nvb8140t-sim");
-
-// Writes the request on an open line and collects up to n reply bytes.
-QByteArray askOn(int fd, const QByteArray &request, int n)
-{
-    if (::write(fd, request.constData(), size_t(request.size())) != request.size())
-        return QByteArray();
-    QByteArray got;
-    QElapsedTimer clock;
-    clock.start();
-    for (pollfd p{fd, POLLIN, 0}; got.size() < n && clock.elapsed() < 1000;) {
-        char buffer[64];
-        if (::poll(&p, 1, 20) > 0)
-            got.append(buffer, int(qMax<ssize_t>(0, ::read(fd, buffer, sizeof buffer))));
-    }
-    return got;
-}
 
 // Collects the channel's output into seen until it holds the text; false if it never does.
 bool waitForText(QProcess &process, QProcess::ProcessChannel channel, const QString &text, QByteArray *seen)
@@ -58,49 +40,9 @@ QString announcedPath(QProcess &process)
     return lines.value(1) == QStringLiteral("NVB_EXTRA_PORTS=") + lines.at(0) ? lines.at(0) : QString();
 }
 
-} // namespace
-
-class SimulatorCliTest : public QObject
+// Runs the program to its end: its status, and the message on stdout for status 0, else on stderr.
+void expectExit(const QStringList &arguments, int status, const QString &message)
 {
-    Q_OBJECT
-private slots:
-    void exitsAtOnce_data();
-    void exitsAtOnce();
-    void pseudoTerminal_data();
-    void pseudoTerminal();
-    void verboseLog();
-    void servesASerialPort();
-};
-
-void SimulatorCliTest::exitsAtOnce_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("message"); // on stdout for status 0, else on stderr
-
-    QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage: nvb8140t-sim";
-    QTest::newRow("unknown option") << QStringList{"--frobnicate"} << 2 << "unknown option '--frobnicate'";
-    QTest::newRow("missing value") << QStringList{"--meters"} << 2 << "'--meters' needs a value";
-    QTest::newRow("address 248, given with =") << QStringList{"--address=3,248"} << 2
-                                               << "invalid value '3,248' for --address";
-    QTest::newRow("address twice") << QStringList{"--address", "3,3"} << 2 << "given twice";
-    QTest::newRow("silent meter beyond the count") << QStringList{"--meters", "5", "--silent-meters", "2,7"} << 2
-                                                   << "meter 7, but there are only 5";
-    QTest::newRow("rate above 1") << QStringList{"--drop", "1.5"} << 2 << "invalid value '1.5' for --drop";
-    QTest::newRow("parity X") << QStringList{"--port", "/dev/ttyUSB0", "--parity", "X"} << 2 << "expected N, O or E";
-    QTest::newRow("baud without a port") << QStringList{"--baud", "19200"} << 2
-                                         << "--baud only applies to a serial port";
-    QTest::newRow("no such device") << QStringList{"--port", "/nonexistent/ttyNVB"} << 1
-                                    << "cannot open /nonexistent/ttyNVB";
-    QTest::newRow("not a terminal") << QStringList{"--port", "/dev/null", "--baud", "4800"} << 1
-                                    << "/dev/null is not a serial port";
-}
-
-void SimulatorCliTest::exitsAtOnce()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(int, status);
-    QFETCH(QString, message);
     QProcess process;
     process.start(kProgram, arguments);
     QVERIFY(process.waitForFinished(3000));
@@ -109,21 +51,123 @@ void SimulatorCliTest::exitsAtOnce()
     const QString out = QString::fromLocal8Bit(process.readAllStandardOutput());
     const QString error = QString::fromLocal8Bit(process.readAllStandardError());
     QVERIFY2((status == 0 ? out : error).contains(message), qPrintable(out + error));
-    // A usage error points to --help and prints nothing a script could take for a port path.
+    // A usage error is one line and a pointer to --help, and nothing a script could take for a port path.
     if (status == 2)
-        QVERIFY2(error.contains(QStringLiteral("--help")) && out.isEmpty(), qPrintable(out + error));
+        QVERIFY2(error.count('\n') == 2 && error.contains(QStringLiteral("--help")) && out.isEmpty(),
+                 qPrintable(out + error));
 }
 
-void SimulatorCliTest::pseudoTerminal_data()
+// What -v logs for the request the tests send: time, direction, hex and meaning on one line.
+const QRegularExpression kLogged(QStringLiteral("\\d\\d:\\d\\d:\\d\\d\\.\\d{3} rx 01 03 00 01 00 01 D5 CA  "
+                                                "read 0x0001 \\(address\\) -> 1"));
+
+} // namespace
+
+class SimulatorCliTest : public QObject
 {
-    QTest::addColumn<int>("stopSignal");
-    QTest::newRow("stopped with Ctrl-C") << int(SIGINT);
-    QTest::newRow("stopped with SIGTERM") << int(SIGTERM);
+    Q_OBJECT
+private slots:
+    void exitsAtOnce_data();
+    void exitsAtOnce();
+    void everyOption_data();
+    void everyOption();
+    void pseudoTerminal();
+};
+
+void SimulatorCliTest::exitsAtOnce_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message"); // see expectExit
+
+    QTest::newRow("help") << QStringList{"-h"} << 0 << "\n  -v, --verbose ";
+    QTest::newRow("help lists --version") << QStringList{"--help"} << 0 << "\n  --version ";
+    QTest::newRow("version") << QStringList{"--version"} << 0 << "nvb8140t-sim " NVB_VERSION "\n";
+    QTest::newRow("unknown option") << QStringList{"--frobnicate=1"} << 2 << "unknown option '--frobnicate'";
+    QTest::newRow("missing value") << QStringList{"--meters"} << 2 << "missing value after '--meters'";
+    QTest::newRow("address twice") << QStringList{"--address", "3,3"} << 2 << "given twice";
+    QTest::newRow("silent 7 of 5") << QStringList{"--silent-meters=2,7"} << 2 << "meter 7, but there are only 5";
+    QTest::newRow("baud, no port") << QStringList{"--baud", "19200"} << 2 << "--baud only applies to a serial port";
+    QTest::newRow("no such device") << QStringList{"--port", "/nonexistent/tty"} << 1 << "cannot open /nonexistent/tty";
+    QTest::newRow("not a terminal") << QStringList{"--port", "/dev/null", "--baud", "4800"} << 1 << "not a serial port";
+}
+
+void SimulatorCliTest::exitsAtOnce()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    expectExit(arguments, status, message);
+}
+
+void SimulatorCliTest::everyOption_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("value"); // none for a flag; PTY is the test's line
+    QTest::addColumn<QString>("shown"); // on stderr once it has served a request
+    QTest::addColumn<QString>("outOfRange");
+    QTest::addColumn<QString>("range"); // as the error gives it
+
+    QTest::newRow("port") << "--port" << "PTY" << "at 9600 8N1;" << "" << "expected a device path";
+    QTest::newRow("baud") << "--baud" << "4800" << "at 4800 8N1;" << "1000" << "expected 1200, 2400, 4800, 9600";
+    QTest::newRow("parity") << "--parity" << "o" << "at 9600 8O1;" << "X" << "expected N, O or E";
+    QTest::newRow("data bits") << "--data" << "7" << "at 9600 7N1;" << "9" << "expected 7 or 8";
+    QTest::newRow("stop bits") << "--stop" << "2" << "at 9600 8N2;" << "0" << "expected 1 or 2";
+    QTest::newRow("address") << "--address" << "1,200" << " 1,200," << "3,248" << "expected bus addresses 1..247";
+    QTest::newRow("meters") << "--meters" << "12" << " 12 meter(s)" << "63" << "expected a number of meters 0..62";
+    QTest::newRow("silent meters") << "--silent-meters" << "2,5" << "" << "0" << "expected meter numbers 1..62";
+    QTest::newRow("delay") << "--delay" << "10" << "" << "60001" << "expected milliseconds 0..60000";
+    QTest::newRow("jitter") << "--jitter" << "10" << "" << "-1" << "expected milliseconds 0..60000";
+    QTest::newRow("drop") << "--drop" << "0" << "" << "1.5" << "expected a rate from 0 to 1";
+    QTest::newRow("corrupt") << "--corrupt" << "0" << "" << "-0.1" << "expected a rate from 0 to 1";
+    QTest::newRow("exception rate") << "--exception-rate" << "0" << "" << "x" << "expected a rate from 0 to 1";
+    QTest::newRow("seed") << "--seed" << "7" << "seed 7\n" << "-1" << "expected a whole number 0..4294967295";
+    QTest::newRow("split") << "--split" << "" << "-> 1 [split " << "" << "";
+}
+
+void SimulatorCliTest::everyOption()
+{
+    QFETCH(QString, option);
+    QFETCH(QString, value);
+    QFETCH(QString, shown);
+    QFETCH(QString, outOfRange);
+    QFETCH(QString, range);
+    // --opt value with -v, then --opt=value with --verbose (a flag stands alone); -v logs what the line carries.
+    for (int form = 0; form < 2; ++form) {
+        // A line of its own each time: a pseudo-terminal set up once refuses parity or 7 data bits again (EINVAL).
+        PtyLine line;
+        const QString given = QString(value).replace(QStringLiteral("PTY"), line.path());
+        QStringList arguments{form == 0 ? QStringLiteral("-v") : QStringLiteral("--verbose")};
+        if (given.isEmpty())
+            arguments << option;
+        else
+            arguments << (form == 0 ? QStringList{option, given} : QStringList{option + '=' + given});
+        // Each run serves the test's line, so that the serial options apply.
+        if (option != QLatin1String("--port"))
+            arguments << QStringLiteral("--port") << line.path();
+        QProcess process;
+        process.start(kProgram, arguments);
+        QByteArray err;
+        QVERIFY2(waitForText(process, QProcess::StandardError, QStringLiteral("Ctrl-C stops"), &err), err);
+        line.write(withCrc(bytes("01 03 00 01 00 01")));
+        QCOMPARE(line.read(7), withCrc(bytes("01 03 02 00 01")));
+        QVERIFY2(waitForText(process, QProcess::StandardError, QStringLiteral("(address) -> 1"), &err), err);
+        QVERIFY2(err.contains(shown.toLocal8Bit()) && kLogged.match(QString::fromLocal8Bit(err)).hasMatch(), err);
+        process.terminate();
+        QVERIFY(process.waitForFinished(2000));
+        QCOMPARE(process.exitCode(), 0);
+    }
+
+    expectExit({QStringLiteral("--help")}, 0, "\n  " + option + ' ');
+    // A value out of range, even when a valid one follows, stops the program before it opens the port.
+    const QString valid = QString(value).replace(QStringLiteral("PTY"), QStringLiteral("/dev/null"));
+    if (!range.isEmpty())
+        expectExit({QStringLiteral("--port"), QStringLiteral("/dev/null"), option, outOfRange, option, valid}, 2,
+                   QStringLiteral("invalid value '%1' for %2: %3").arg(outOfRange, option, range));
 }
 
 void SimulatorCliTest::pseudoTerminal()
 {
-    QFETCH(int, stopSignal);
     QProcess process;
     process.start(kProgram, {QStringLiteral("--seed"), QStringLiteral("5")});
     const QString path = announcedPath(process);
@@ -131,60 +175,19 @@ void SimulatorCliTest::pseudoTerminal()
 
     // The tool opens the port, asks, closes it; later it opens it again.
     for (int round = 0; round < 2; ++round) {
-        const int fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
-        QVERIFY2(fd >= 0, qPrintable(path));
-        const QByteArray reply = askOn(fd, bytes("01 03 00 01 00 01 D5 CA"), 7);
-        ::close(fd);
+        QSerialPort port(path);
+        QVERIFY2(port.open(QIODevice::ReadWrite), qPrintable(path + ": " + port.errorString()));
+        port.write(bytes("01 03 00 01 00 01 D5 CA"));
+        QByteArray reply;
+        while (reply.size() < 7 && port.waitForReadyRead(1000))
+            reply += port.readAll();
         QCOMPARE(reply, withCrc(bytes("01 03 02 00 01")));
     }
 
-    ::kill(pid_t(process.processId()), stopSignal);
+    // Ctrl-C stops it cleanly; everyOption stops it with SIGTERM.
+    ::kill(pid_t(process.processId()), SIGINT);
     QVERIFY(process.waitForFinished(2000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(process.exitCode(), 0);
-}
-
-void SimulatorCliTest::verboseLog()
-{
-    QProcess process;
-    process.start(kProgram, {QStringLiteral("-v")});
-    const QString path = announcedPath(process);
-    const int fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
-    QVERIFY2(fd >= 0, qPrintable(path));
-    QCOMPARE(askOn(fd, withCrc(bytes("01 03 00 02 00 01")), 7).size(), 7);
-    ::close(fd);
-
-    QByteArray log;
-    QVERIFY2(waitForText(process, QProcess::StandardError, QStringLiteral("tx 01 03 02 00 02"), &log), log);
-    process.terminate();
-    process.waitForFinished(2000);
-    // Time, direction, hex and meaning on one line.
-    QVERIFY2(QRegularExpression(QStringLiteral("\\d\\d:\\d\\d:\\d\\d\\.\\d{3} rx 01 03 00 02 00 01 25 CA  "
-                                               "read 0x0002 \\(baud\\) -> 2"))
-                 .match(QString::fromLocal8Bit(log)).hasMatch(),
-             log);
-}
-
-void SimulatorCliTest::servesASerialPort()
-{
-    // A pseudo-terminal's slave is a terminal like any serial port; we keep the master.
-    PtyLine line;
-    QVERIFY(line.isValid());
-    QProcess process;
-    process.start(kProgram, {QStringLiteral("--port"), line.path(), QStringLiteral("--baud"), QStringLiteral("19200"),
-                             QStringLiteral("--parity"), QStringLiteral("E"), QStringLiteral("--address"),
-                             QStringLiteral("3,200")});
-    QByteArray err;
-    QVERIFY2(waitForText(process, QProcess::StandardError, QStringLiteral("Ctrl-C stops"), &err), err);
-    QVERIFY2(QString::fromLocal8Bit(err).contains(QStringLiteral("19200 8E1")), err);
-
-    line.write(withCrc(bytes("C8 03 00 01 00 01")));
-    QCOMPARE(line.read(7), withCrc(bytes("C8 03 02 00 C8")));
-    line.write(withCrc(bytes("07 03 00 01 00 01")));
-    QVERIFY(line.expectSilence(200));
-
-    process.terminate();
-    QVERIFY(process.waitForFinished(2000));
     QCOMPARE(process.exitCode(), 0);
 }
 
