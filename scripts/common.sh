@@ -1,7 +1,7 @@
 # Shared by the run and test scripts.
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_PACKAGES=(build-essential cmake pkg-config qtbase5-dev libqt5serialport5-dev qttools5-dev
-                qttools5-dev-tools qtbase5-private-dev libmodbus-dev fonts-noto-cjk)
+                qttools5-dev-tools qtbase5-private-dev libmodbus-dev fonts-noto-cjk fonts-dejavu-core)
 JOBS=$(nproc 2>/dev/null || echo 2)
 
 build() { # build DIR [cmake options...]; BUILD_TARGETS limits what is built

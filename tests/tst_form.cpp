@@ -175,7 +175,7 @@ void TestForm::geometry_data()
         QRect rect;
     } rows[] = {
         // 631 wide in a 629 wide window: it runs 2 px past the right edge.
-        {"Btoyuyan", {0, 0, 111, 21}}, {"tabWidget", {0, 20, 631, 421}}, {"progressBar", {80, 450, 531, 23}},
+        {"Btoyuyan", {0, 0, 124, 21}}, {"tabWidget", {0, 20, 631, 421}}, {"progressBar", {80, 450, 531, 23}},
         {"groupBox_5", {10, 180, 591, 211}}, {"widget", {100, 30, 361, 141}},
         {"groupBox_6", {0, 10, 431, 171}}, {"layoutWidget1", {30, 30, 381, 81}},
         {"layoutWidget2", {60, 130, 321, 29}},
@@ -187,8 +187,8 @@ void TestForm::geometry_data()
         {"groupBox_2", {0, 170, 311, 201}}, {"layoutWidget5", {50, 30, 209, 71}},
         {"BtoDLjiaozhun", {100, 120, 91, 41}},
         {"groupBox_3", {310, 170, 311, 201}}, {"layoutWidget8", {10, 40, 141, 22}},
-        {"BtoZDceshi", {170, 40, 131, 23}}, {"layoutWidget6", {40, 90, 55, 84}},
-        {"layoutWidget7", {100, 90, 61, 62}}, {"Btoceshi", {200, 100, 71, 31}},
+        {"BtoZDceshi", {170, 40, 131, 23}}, {"layoutWidget6", {20, 90, 70, 84}},
+        {"layoutWidget7", {100, 90, 75, 62}}, {"Btoceshi", {200, 100, 71, 31}},
         {"Btotuichu", {170, 160, 131, 23}},
     };
     for (const auto &row : rows)

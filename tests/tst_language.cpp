@@ -1,6 +1,6 @@
 // The language button: the translation sources, the three states of the
-// switch, what the form shows in each language, where the compiled
-// translations are found, and that switching leaves working state alone.
+// switch, what the form shows in each language and that it fits, where the
+// compiled translations are found, and that switching leaves working state alone.
 #include <QtTest>
 
 // The only way to see how often the translator sits in the application's list.
@@ -108,6 +108,36 @@ const struct Sample
     {"groupBox_5", "通信参数", "Gateway communication"},
 };
 
+struct TextRoom
+{
+    QString text;
+    int needs = 0; // the text's advance, rounded up
+    int has = 0;
+};
+
+// Fusion draws a push button's and a radio button's text in these rects with
+// nothing beside it; the label's text fills its contents rect.
+TextRoom textRoom(QWidget *widget)
+{
+    TextRoom room;
+    QStyleOptionButton option;
+    option.initFrom(widget);
+    if (auto *label = qobject_cast<QLabel *>(widget)) {
+        room.text = label->text();
+        room.has = label->contentsRect().width();
+    } else if (auto *push = qobject_cast<QPushButton *>(widget)) {
+        room.text = push->text();
+        if (push->autoDefault())
+            option.features |= QStyleOptionButton::AutoDefaultButton;
+        room.has = widget->style()->subElementRect(QStyle::SE_PushButtonContents, &option, widget).width();
+    } else if (auto *radio = qobject_cast<QRadioButton *>(widget)) {
+        room.text = radio->text();
+        room.has = widget->style()->subElementRect(QStyle::SE_RadioButtonContents, &option, widget).width();
+    }
+    room.needs = widget->fontMetrics().size(Qt::TextShowMnemonic, room.text).width();
+    return room;
+}
+
 QString programFile(const char *name)
 {
     return QDir(QStringLiteral(NVB_PROGRAM_DIR)).filePath(QString::fromUtf8(name));
@@ -119,6 +149,8 @@ class LanguageTest : public QObject
 {
     Q_OBJECT
 private slots:
+    // A Linux desktop's default font; the offscreen platform's own is larger.
+    void initTestCase() { QApplication::setFont(QFont(QStringLiteral("Sans Serif"), 9)); }
     void init();
     void cleanup();
 
@@ -126,6 +158,8 @@ private slots:
     void translations();
     void switchStates_data();
     void switchStates();
+    void noTextIsCut_data();
+    void noTextIsCut();
     void whereTranslationsAreFound_data();
     void whereTranslationsAreFound();
     void parityChoiceHoldsInEnglish();
@@ -248,6 +282,50 @@ void LanguageTest::switchStates()
     QCOMPARE(fixture->child<QLineEdit>("lineTDxiugai")->text(), QStringLiteral("5"));
     QCOMPARE(fixture->child<QLineEdit>("lineBSdown")->text(), QStringLiteral("4.5"));
     QVERIFY(boxes->boxes.isEmpty());
+}
+
+void LanguageTest::noTextIsCut_data()
+{
+    QTest::addColumn<int>("clicks");
+    QTest::addColumn<QString>("offer");
+    QTest::newRow("Chinese") << 0 << kOfferEnglish;
+    QTest::newRow("English") << 1 << kOfferChinese;
+}
+
+void LanguageTest::noTextIsCut()
+{
+    QFETCH(int, clicks);
+    QFETCH(QString, offer);
+
+    clickLanguage(clicks);
+    QCOMPARE(button("Btoyuyan")->text(), offer);
+    QList<QWidget *> texted;
+    for (QWidget *widget : window().findChildren<QWidget *>()) {
+        if (qobject_cast<QLabel *>(widget) || qobject_cast<QPushButton *>(widget)
+            || qobject_cast<QRadioButton *>(widget))
+            texted << widget;
+    }
+    QSet<QWidget *> measured;
+    QStringList cut;
+    auto *tabs = fixture->child<QTabWidget>("tabWidget");
+    // Carriers lay out their children only once their page is shown.
+    for (int page = 0; page < tabs->count(); ++page) {
+        tabs->setCurrentIndex(page);
+        QCoreApplication::processEvents();
+        for (QWidget *widget : texted) {
+            if (!widget->isVisible() || measured.contains(widget))
+                continue;
+            measured << widget;
+            const TextRoom room = textRoom(widget);
+            if (room.needs > room.has)
+                cut << QStringLiteral("%1 in %2: \"%3\" needs %4 px, has %5")
+                           .arg(widget->objectName(), QLatin1String(QTest::currentDataTag()), room.text)
+                           .arg(room.needs)
+                           .arg(room.has);
+        }
+    }
+    QCOMPARE(measured.size(), texted.size());
+    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral("; "))));
 }
 
 void LanguageTest::whereTranslationsAreFound_data()
