@@ -14,12 +14,6 @@
 
 namespace {
 
-constexpr std::uint8_t kLoopWriteRange = 0x01;
-constexpr std::uint8_t kLoopOutputCurrent = 0x02;
-constexpr std::uint8_t kLoopReadRange = 0x08;
-constexpr std::uint8_t kLoopReadChannel = 0x0C;
-constexpr std::uint8_t kLoopCalibrate = 0xE7;
-
 // The current bytes of comDL's items, by index: 4 mA and 20 mA.
 constexpr std::uint8_t kCalibrationPoints[] = {0x28, 0xC8};
 
@@ -44,7 +38,7 @@ void Qwa::on_BtoDL_clicked()
 void Qwa::on_BtoTDduqu_clicked()
 {
     awaitReply(Code::ReadChannel);
-    sendRaw(buildLoopFrame(txFrame, kLoopReadChannel, nullptr, 0));
+    sendRaw(buildLoopFrame(txFrame, LoopCommand::ReadChannel, nullptr, 0));
     pulseProgressBar();
 }
 
@@ -57,7 +51,7 @@ void Qwa::on_BtoTDxiugai_clicked()
 void Qwa::on_BtoBSduqu_clicked()
 {
     awaitReply(Code::ReadLoopRange);
-    sendRaw(buildLoopFrame(txFrame, kLoopReadRange, nullptr, 0));
+    sendRaw(buildLoopFrame(txFrame, LoopCommand::ReadRange, nullptr, 0));
     pulseProgressBar();
 }
 
@@ -73,7 +67,7 @@ void Qwa::on_BtoBSxiugai_clicked()
     std::uint8_t payload[9] = {0x00};
     putFloatLittleEndian(payload + 1, *lower);
     putFloatLittleEndian(payload + 5, *upper);
-    sendRaw(buildLoopFrame(txFrame, kLoopWriteRange, payload, int(sizeof payload)));
+    sendRaw(buildLoopFrame(txFrame, LoopCommand::WriteRange, payload, int(sizeof payload)));
     pulseProgressBar();
 }
 
@@ -90,14 +84,14 @@ void Qwa::on_BtoDLjiaozhun_clicked()
         return;
     const std::uint8_t payload[3] = {*point, static_cast<std::uint8_t>(*microamperes),
                                      static_cast<std::uint8_t>(*microamperes >> 8)};
-    sendRaw(buildLoopFrame(txFrame, kLoopCalibrate, payload, int(sizeof payload)));
+    sendRaw(buildLoopFrame(txFrame, LoopCommand::Calibrate, payload, int(sizeof payload)));
     pulseProgressBar();
 }
 
 void Qwa::on_comDL_activated(int)
 {
     if (const std::optional<std::uint8_t> point = calibrationPoint(ui.comDL->currentIndex()))
-        sendRaw(buildLoopFrame(txFrame, kLoopOutputCurrent, &*point, 1));
+        sendRaw(buildLoopFrame(txFrame, LoopCommand::OutputCurrent, &*point, 1));
     pulseProgressBar();
 }
 

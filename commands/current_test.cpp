@@ -6,13 +6,11 @@
 
 #include "frames.h"
 #include "qwa.h"
+#include "registers.h"
 #include "settings.h"
 #include "transmit.h"
 
 namespace {
-
-constexpr std::uint8_t kLoopOutputCurrent = 0x02;
-constexpr std::uint8_t kLeaveTest = 0xFF;
 
 // Current bytes of the radio buttons, by their id in radioGroup.
 constexpr std::uint8_t kFixedCurrents[] = {0x27, 0x28, 0x50, 0x78, 0xA0, 0xC8, 0xD0};
@@ -26,7 +24,7 @@ void Qwa::on_Btoceshi_clicked()
     const int id = radioGroup->checkedId();
     if (id < 0 || id >= int(std::size(kFixedCurrents)))
         return;
-    sendRaw(buildLoopFrame(txFrame, kLoopOutputCurrent, &kFixedCurrents[id], 1));
+    sendRaw(buildLoopFrame(txFrame, LoopCommand::OutputCurrent, &kFixedCurrents[id], 1));
     pulseProgressBar();
 }
 
@@ -42,12 +40,12 @@ void Qwa::on_BtoZDceshi_clicked()
     if (!tenths)
         return;
     const auto current = static_cast<std::uint8_t>(*tenths);
-    sendRaw(buildLoopFrame(txFrame, kLoopOutputCurrent, &current, 1));
+    sendRaw(buildLoopFrame(txFrame, LoopCommand::OutputCurrent, &current, 1));
     pulseProgressBar();
 }
 
 void Qwa::on_Btotuichu_clicked()
 {
-    sendRaw(buildLoopFrame(txFrame, kLoopOutputCurrent, &kLeaveTest, 1));
+    sendRaw(buildLoopFrame(txFrame, LoopCommand::OutputCurrent, &LoopCommand::LeaveTest, 1));
     pulseProgressBar();
 }

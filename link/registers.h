@@ -27,6 +27,17 @@ constexpr std::uint16_t Mode = 0x03F0;
 constexpr std::uint16_t CalibrationKey = 0x9B9B;
 } // namespace GatewayRegister
 
+// Commands of the current-loop frames (byte 2).
+namespace LoopCommand {
+constexpr std::uint8_t WriteRange = 0x01;
+constexpr std::uint8_t OutputCurrent = 0x02;
+constexpr std::uint8_t ReadRange = 0x08;
+constexpr std::uint8_t ReadChannel = 0x0C;
+constexpr std::uint8_t Calibrate = 0xE7;
+// The current byte that ends a test.
+constexpr std::uint8_t LeaveTest = 0xFF;
+} // namespace LoopCommand
+
 // Cloud parameter numbers (byte 2 of a 64 64 frame).
 namespace CloudParameter {
 constexpr std::uint8_t Mode = 0x01;
