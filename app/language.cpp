@@ -42,6 +42,7 @@ void Qwa::on_Btoyuyan_clicked()
             showAcquisitionState();
         if (platformDebugging)
             showDebuggingState();
+        retranslateTrafficWatch();
         ui.Btoyuyan->setText(buttonText);
         ui.fashe->setText(emitterText);
     };

@@ -7,6 +7,17 @@
 #include <QThread>
 
 #include <cstdlib>
+#include <future>
+
+namespace {
+
+// Pseudo-terminals (the simulator's, a test's) are never listed by the system.
+QStringList extraPortPaths()
+{
+    return QString::fromLocal8Bit(qgetenv("NVB_EXTRA_PORTS")).split(QLatin1Char(':'), Qt::SkipEmptyParts);
+}
+
+} // namespace
 
 Qwa::Qwa(QWidget *parent)
     : QWidget(parent),
@@ -17,6 +28,9 @@ Qwa::Qwa(QWidget *parent)
       portOpen(false),
       searchAddress(1)
 {
+    // Asking the system for its ports takes as long as building the form, so
+    // both happen at once.
+    std::future<QList<QSerialPortInfo>> systemPorts = std::async(std::launch::async, &QSerialPortInfo::availablePorts);
     searchTimer = new QTimer(this);
     connect(searchTimer, &QTimer::timeout, this, &Qwa::sousuodizhi);
     acquireTimer = new QTimer(this);
@@ -42,9 +56,14 @@ Qwa::Qwa(QWidget *parent)
     ui.progressBar->setRange(0, 247);
     ui.comchuankou->installEventFilter(this);
     portOpen = false;
-    fillPortList();
+    fillPortList(systemPorts.get());
+    // A port given to this run (the simulator's) is the one to open.
+    const int extraPorts = extraPortPaths().size();
+    if (extraPorts > 0)
+        ui.comchuankou->setCurrentIndex(ui.comchuankou->count() - extraPorts);
     connect(&serialPort, &QSerialPort::readyRead, this, &Qwa::on_SerialPort_ReadyRead);
     connect(&serialPort, &QSerialPort::errorOccurred, this, &Qwa::onPortError);
+    setUpTrafficWatch();
 }
 
 Qwa::~Qwa()
@@ -65,13 +84,14 @@ bool Qwa::eventFilter(QObject *watched, QEvent *event)
 
 void Qwa::fillPortList()
 {
-    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    fillPortList(QSerialPortInfo::availablePorts());
+}
+
+void Qwa::fillPortList(const QList<QSerialPortInfo> &ports)
+{
     for (const QSerialPortInfo &info : ports)
         ui.comchuankou->addItem(info.portName(), QVariant());
-    // Pseudo-terminals (the simulator's, a test's) are never listed by the system.
-    const QString extra = QString::fromLocal8Bit(qgetenv("NVB_EXTRA_PORTS"));
-    const QStringList paths = extra.split(QLatin1Char(':'), Qt::SkipEmptyParts);
-    for (const QString &path : paths)
+    for (const QString &path : extraPortPaths())
         ui.comchuankou->addItem(path, QVariant());
 }
 

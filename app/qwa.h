@@ -2,8 +2,10 @@
 
 #include <QButtonGroup>
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QSet>
 #include <QSerialPort>
+#include <QSerialPortInfo>
 #include <QString>
 #include <QTimer>
 #include <QTranslator>
@@ -14,10 +16,13 @@
 #include <optional>
 
 #include "settings.h"
+#include "trafficrecord.h"
 #include "ui_qwa.h"
 
 class QEvent;
 class QLineEdit;
+class QPushButton;
+class TrafficMonitor;
 
 // The one main window: owns the form, the serial link and its receive state,
 // the search and acquisition timers, the test-current radio group and the translator.
@@ -33,6 +38,7 @@ public:
 
     // Appends the serial ports the system reports, then each path of NVB_EXTRA_PORTS.
     void fillPortList();
+    void fillPortList(const QList<QSerialPortInfo> &ports);
     // Completion indication: 0, 100, 200, 247 with blocking 100 ms pauses.
     void pulseProgressBar();
     bool applyPortSettings();
@@ -57,6 +63,11 @@ public:
     QTimer *searchTimerObject() const { return searchTimer; }
     QTimer *acquireTimerObject() const { return acquireTimer; }
     QButtonGroup *radioButtons() const { return radioGroup; }
+    // Every event on the line since the start; the monitor shows it.
+    TrafficRecord &traffic() { return trafficRecord; }
+    TrafficMonitor *monitor() const { return trafficMonitor; }
+    // One monitor window, made when first asked for.
+    void openMonitor();
 
 private slots:
     void on_Btodakai_clicked();
@@ -120,13 +131,26 @@ private slots:
 private:
     friend struct ReplyTable;
 
-    // Sets the code of the reply now awaited. Whatever an earlier reply left,
-    // queued or still unread in the port, is dropped first: it cannot belong
-    // to this request and would only spoil its reply.
+    // Sets the code of the reply now awaited, for the frame sent next.
+    // Whatever an earlier reply left, queued or still unread in the port, is
+    // dropped first: it cannot belong to this request and would only spoil its reply.
     void awaitReply(std::uint8_t code);
+    // The same without a frame of its own: the acquisition's start.
+    void takeReception(std::uint8_t code);
     void dropStaleInput();
+
+    // The reply watch and the traffic record.
+    enum class Outcome : std::uint8_t { None, CheckFailed, Exception, NoReply };
+    void setUpTrafficWatch();
+    void retranslateTrafficWatch();
+    void watchRequest(const QByteArray &frame);
+    void noteAccepted(const QByteArray &reply);
+    void noteRejected(const QByteArray &reply, bool exception);
+    void noteNoReply(const QString &why);
     // Bytes read that answer nothing awaited.
     void noteStrayBytes(const QByteArray &bytes);
+    void settleOutcome(Outcome outcome);
+    void showReplyOutcome();
 
     // Send operations over the shared transmit buffer.
     void sendFrame(int n);
@@ -204,4 +228,16 @@ private:
     int pulsePauseMs = 100;
     // What the tool last told the gateway; it cannot read it back.
     bool platformDebugging = false;
+
+    TrafficRecord trafficRecord;
+    TrafficMonitor *trafficMonitor = nullptr;
+    QPushButton *monitorButton = nullptr;
+    QTimer *replyTimer = nullptr;
+    // The request a reply is read against, and since when it is awaited.
+    QByteArray awaitedRequest;
+    QElapsedTimer sinceRequest;
+    bool frameAwaitsReply = false;
+    bool watching = false;
+    Outcome shownOutcome = Outcome::None;
+    std::uint8_t shownException = 0;
 };

@@ -71,6 +71,7 @@ void Qwa::sousuodizhi()
         return;
     }
     pendingCommand = Code::Search;
+    frameAwaitsReply = true;
     sendFrameKeep(buildReadRequest(txFrame, static_cast<std::uint8_t>(address), GatewayRegister::Address, 1));
     searchAddress = address;
     ui.progressBar->setValue(searchAddress);

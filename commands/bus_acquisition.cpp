@@ -37,7 +37,7 @@ void Qwa::on_Btocaiji_clicked()
             QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("表数应为0到21"));
             return;
         }
-        awaitReply(Code::Acquisition);
+        takeReception(Code::Acquisition);
         clearTxFrame();
         acquireTimer->start(kPollIntervalMs);
         showAcquisitionState();

@@ -40,12 +40,6 @@ void Qwa::dropStaleInput()
     noteStrayBytes(stale);
 }
 
-void Qwa::noteStrayBytes(const QByteArray &bytes)
-{
-    if (!bytes.isEmpty())
-        qCDebug(lcLink).noquote() << describeTraffic("<-", bytesOf(bytes), bytes.size()) << "dropped";
-}
-
 void Qwa::receiveBytes(const QByteArray &bytes)
 {
     const ReplyRule *rule = replyRule(pendingCommand);
@@ -58,7 +52,11 @@ void Qwa::receiveBytes(const QByteArray &bytes)
     if (pendingCommand == Code::Cloud) {
         // The cloud reply is not interpreted: any answer is taken as done.
         const auto drop = std::min<std::size_t>(rxQueue.size(), kCloudReplyChunk);
+        QByteArray taken;
+        for (std::size_t i = 0; i < drop; ++i)
+            taken.append(static_cast<char>(rxQueue[i]));
         rxQueue.erase(rxQueue.begin(), rxQueue.begin() + static_cast<std::ptrdiff_t>(drop));
+        noteAccepted(taken);
         pulseProgressBar();
         rxBuffer.clear();
         pendingCommand = 0;
@@ -74,6 +72,7 @@ void Qwa::receiveBytes(const QByteArray &bytes)
             rxQueue.clear();
             rxBuffer.clear();
             qCDebug(lcLink).noquote() << "exception" << exceptionName(head[2]);
+            noteRejected(QByteArray(reinterpret_cast<const char *>(head), kExceptionReplyLength), true);
             return;
         }
     }
@@ -87,13 +86,18 @@ void Qwa::receiveBytes(const QByteArray &bytes)
     std::copy_n(rxQueue.begin(), n, reply);
     rxQueue.clear();
 
+    const QByteArray frame(reinterpret_cast<const char *>(reply), n);
+    // Noted before the handler and its pulse, so the delay is the line's.
     if (replyPasses(rule->check, reply, n)) {
+        noteAccepted(frame);
         if (rule->handler)
             (this->*rule->handler)(reply, n);
         if (rule->pulse)
             pulseProgressBar();
-    } else if (rule->failed) {
-        (this->*rule->failed)(reply, n);
+    } else {
+        noteRejected(frame, false);
+        if (rule->failed)
+            (this->*rule->failed)(reply, n);
     }
     rxBuffer.clear();
 }

@@ -1,8 +1,10 @@
 #include "transmit.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "crc.h"
+#include "decoder.h"
 #include "qwa.h"
 #include "trafficlog.h"
 
@@ -20,20 +22,31 @@ std::uint8_t Qwa::targetAddress() const
 
 void Qwa::writeToPort(const std::uint8_t *bytes, int n)
 {
+    const bool awaited = std::exchange(frameAwaitsReply, false);
     // A closed port sends nothing; skip the write rather than let the toolkit warn.
     if (!serialPort.isOpen())
         return;
+    const QByteArray frame(reinterpret_cast<const char *>(bytes), n);
     qCDebug(lcLink).noquote() << describeTraffic("->", bytes, n);
-    serialPort.write(reinterpret_cast<const char *>(bytes), n);
+    serialPort.write(frame);
     // Hand the frame to the line now: many requests pulse the progress bar
     // right after sending, which blocks the event loop that would write it.
     serialPort.flush();
+    trafficRecord.add(TrafficEvent::Request, frame, describeRequest(frame));
+    if (awaited)
+        watchRequest(frame);
+}
+
+void Qwa::takeReception(std::uint8_t code)
+{
+    dropStaleInput();
+    pendingCommand = code;
 }
 
 void Qwa::awaitReply(std::uint8_t code)
 {
-    dropStaleInput();
-    pendingCommand = code;
+    takeReception(code);
+    frameAwaitsReply = true;
 }
 
 void Qwa::sendFrame(int n)

@@ -1,0 +1,154 @@
+// The reply watch: what became of the last request that awaited a reply,
+// shown in the progress bar's text, and every event on the line kept for the
+// traffic monitor.
+#include <QCoreApplication>
+#include <QShortcut>
+
+#include "decoder.h"
+#include "qwa.h"
+#include "requestcodes.h"
+#include "traffic_monitor.h"
+#include "trafficlog.h"
+
+namespace {
+
+constexpr int kReplyTimeoutMs = 1000;
+const QString kPercentText = QStringLiteral("%p%");
+
+// Standard Modbus names, in the window's languages.
+const char *exceptionWords(std::uint8_t code)
+{
+    switch (code) {
+    case 0x01: return QT_TRANSLATE_NOOP("TrafficMonitor", "非法功能");
+    case 0x02: return QT_TRANSLATE_NOOP("TrafficMonitor", "非法数据地址");
+    case 0x03: return QT_TRANSLATE_NOOP("TrafficMonitor", "非法数据值");
+    case 0x04: return QT_TRANSLATE_NOOP("TrafficMonitor", "从站设备故障");
+    case 0x05: return QT_TRANSLATE_NOOP("TrafficMonitor", "确认");
+    case 0x06: return QT_TRANSLATE_NOOP("TrafficMonitor", "从站设备忙");
+    case 0x08: return QT_TRANSLATE_NOOP("TrafficMonitor", "存储奇偶性差错");
+    case 0x0A: return QT_TRANSLATE_NOOP("TrafficMonitor", "网关路径不可用");
+    case 0x0B: return QT_TRANSLATE_NOOP("TrafficMonitor", "网关目标设备响应失败");
+    default: return QT_TRANSLATE_NOOP("TrafficMonitor", "未知异常");
+    }
+}
+
+QString translated(const char *text)
+{
+    return QCoreApplication::translate("TrafficMonitor", text);
+}
+
+} // namespace
+
+void Qwa::setUpTrafficWatch()
+{
+    replyTimer = new QTimer(this);
+    replyTimer->setSingleShot(true);
+    connect(replyTimer, &QTimer::timeout, this,
+            [this] { noteNoReply(QStringLiteral("no reply after %1 ms").arg(kReplyTimeoutMs)); });
+
+    // In the tab bar's corner, so the form keeps its geometry.
+    monitorButton = new QPushButton(ui.tabWidget);
+    monitorButton->setObjectName(QStringLiteral("monitorButton"));
+    ui.tabWidget->setCornerWidget(monitorButton, Qt::TopRightCorner);
+    connect(monitorButton, &QPushButton::clicked, this, &Qwa::openMonitor);
+    connect(new QShortcut(QKeySequence(Qt::Key_F12), this), &QShortcut::activated, this, &Qwa::openMonitor);
+    retranslateTrafficWatch();
+}
+
+void Qwa::retranslateTrafficWatch()
+{
+    monitorButton->setText(translated(QT_TRANSLATE_NOOP("TrafficMonitor", "监视")));
+    showReplyOutcome();
+}
+
+void Qwa::openMonitor()
+{
+    if (!trafficMonitor)
+        trafficMonitor = new TrafficMonitor(trafficRecord, this);
+    trafficMonitor->show();
+    trafficMonitor->raise();
+    trafficMonitor->activateWindow();
+}
+
+void Qwa::watchRequest(const QByteArray &frame)
+{
+    awaitedRequest = frame;
+    sinceRequest.start();
+    // The search polls a hundred addresses that mostly do not answer.
+    if (pendingCommand == Code::Search)
+        return;
+    // An acquisition poll waits for the next poll; a request superseded by
+    // another before its reply went unanswered just the same.
+    if (watching)
+        noteNoReply(QStringLiteral("no reply before the next request"));
+    watching = true;
+    if (pendingCommand == Code::Acquisition)
+        replyTimer->stop();
+    else
+        replyTimer->start(kReplyTimeoutMs);
+}
+
+void Qwa::noteAccepted(const QByteArray &reply)
+{
+    trafficRecord.add(TrafficEvent::Reply, reply, describeReply(awaitedRequest, reply),
+                      static_cast<int>(sinceRequest.elapsed()));
+    watching = false;
+    replyTimer->stop();
+    shownOutcome = Outcome::None;
+    showReplyOutcome();
+}
+
+void Qwa::noteRejected(const QByteArray &reply, bool exception)
+{
+    trafficRecord.add(exception ? TrafficEvent::Exception : TrafficEvent::CheckFailed, reply,
+                      exception ? describeReply(awaitedRequest, reply) : QStringLiteral("check failed"),
+                      static_cast<int>(sinceRequest.elapsed()));
+    if (exception)
+        shownException = static_cast<std::uint8_t>(reply.at(2));
+    settleOutcome(exception ? Outcome::Exception : Outcome::CheckFailed);
+}
+
+void Qwa::noteNoReply(const QString &why)
+{
+    trafficRecord.add(TrafficEvent::NoReply, QByteArray(), why);
+    settleOutcome(Outcome::NoReply);
+}
+
+void Qwa::noteStrayBytes(const QByteArray &bytes)
+{
+    if (bytes.isEmpty())
+        return;
+    qCDebug(lcLink).noquote() << "<-" << maskedHex(bytes) << "dropped";
+    trafficRecord.add(TrafficEvent::Stray, bytes, QStringLiteral("stray bytes dropped"));
+}
+
+// Only the first outcome of a request shows; it stays until a reply is accepted.
+void Qwa::settleOutcome(Outcome outcome)
+{
+    if (!watching)
+        return;
+    watching = false;
+    replyTimer->stop();
+    shownOutcome = outcome;
+    showReplyOutcome();
+}
+
+void Qwa::showReplyOutcome()
+{
+    switch (shownOutcome) {
+    case Outcome::None:
+        ui.progressBar->setFormat(kPercentText);
+        break;
+    case Outcome::CheckFailed:
+        ui.progressBar->setFormat(translated(QT_TRANSLATE_NOOP("TrafficMonitor", "校验错误")));
+        break;
+    case Outcome::Exception:
+        ui.progressBar->setFormat(translated(QT_TRANSLATE_NOOP("TrafficMonitor", "异常 %1 %2"))
+                                      .arg(QString::number(shownException, 16).toUpper().rightJustified(2, QLatin1Char('0')))
+                                      .arg(translated(exceptionWords(shownException))));
+        break;
+    case Outcome::NoReply:
+        ui.progressBar->setFormat(translated(QT_TRANSLATE_NOOP("TrafficMonitor", "无应答")));
+        break;
+    }
+}

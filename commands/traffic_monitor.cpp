@@ -1,0 +1,148 @@
+// The traffic monitor window.
+#include "traffic_monitor.h"
+
+#include <QEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "trafficrecord.h"
+
+namespace {
+constexpr int kBatchMs = 100;
+}
+
+TrafficMonitor::TrafficMonitor(TrafficRecord &record, QWidget *parent)
+    : QWidget(parent, Qt::Window),
+      record(record),
+      view(new QPlainTextEdit(this)),
+      counts(new QLabel(this)),
+      pauseButton(new QPushButton(this)),
+      clearButton(new QPushButton(this)),
+      saveButton(new QPushButton(this))
+{
+    setObjectName(QStringLiteral("trafficMonitor"));
+    view->setObjectName(QStringLiteral("trafficView"));
+    counts->setObjectName(QStringLiteral("trafficCounts"));
+    view->setReadOnly(true);
+    view->setLineWrapMode(QPlainTextEdit::NoWrap);
+    view->setMaximumBlockCount(TrafficRecord::kCapacity);
+    view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(pauseButton);
+    buttons->addWidget(clearButton);
+    buttons->addWidget(saveButton);
+    buttons->addSpacing(12);
+    buttons->addWidget(counts, 1);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(buttons);
+    layout->addWidget(view);
+    resize(780, 440);
+
+    connect(pauseButton, &QPushButton::clicked, this, &TrafficMonitor::togglePause);
+    connect(clearButton, &QPushButton::clicked, &record, &TrafficRecord::clear);
+    connect(saveButton, &QPushButton::clicked, this, &TrafficMonitor::save);
+    batch.setSingleShot(true);
+    connect(&batch, &QTimer::timeout, this, &TrafficMonitor::showNewEvents);
+    connect(&record, &TrafficRecord::added, this, [this] {
+        if (!batch.isActive())
+            batch.start(kBatchMs);
+    });
+    connect(&record, &TrafficRecord::cleared, this, &TrafficMonitor::showAllEvents);
+
+    retranslate();
+    showAllEvents();
+}
+
+void TrafficMonitor::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        retranslate();
+    QWidget::changeEvent(event);
+}
+
+void TrafficMonitor::retranslate()
+{
+    setWindowTitle(tr("通信监视"));
+    pauseButton->setText(paused ? tr("继续") : tr("暂停"));
+    clearButton->setText(tr("清除"));
+    saveButton->setText(tr("保存"));
+    showCounts();
+}
+
+void TrafficMonitor::showCounts()
+{
+    counts->setText(tr("请求 %1   应答 %2   无应答 %3   校验错误 %4   异常 %5")
+                        .arg(record.count(TrafficEvent::Request))
+                        .arg(record.count(TrafficEvent::Reply))
+                        .arg(record.count(TrafficEvent::NoReply))
+                        .arg(record.count(TrafficEvent::CheckFailed))
+                        .arg(record.count(TrafficEvent::Exception)));
+}
+
+void TrafficMonitor::showNewEvents()
+{
+    if (paused) {
+        showCounts();
+        return;
+    }
+    const std::deque<TrafficEvent> &events = record.events();
+    const std::size_t fresh = record.total() - shownTotal;
+    if (fresh > events.size()) {
+        showAllEvents();
+        return;
+    }
+    QStringList lines;
+    for (auto it = events.end() - static_cast<std::ptrdiff_t>(fresh); it != events.end(); ++it)
+        lines << TrafficRecord::lineOf(*it);
+    if (!lines.isEmpty())
+        view->appendPlainText(lines.join(QLatin1Char('\n')));
+    shownTotal = record.total();
+    showCounts();
+}
+
+void TrafficMonitor::showAllEvents()
+{
+    QStringList lines;
+    for (const TrafficEvent &event : record.events())
+        lines << TrafficRecord::lineOf(event);
+    view->setPlainText(lines.join(QLatin1Char('\n')));
+    view->moveCursor(QTextCursor::End);
+    shownTotal = record.total();
+    showCounts();
+}
+
+void TrafficMonitor::togglePause()
+{
+    paused = !paused;
+    pauseButton->setText(paused ? tr("继续") : tr("暂停"));
+    if (!paused)
+        showAllEvents();
+}
+
+bool TrafficMonitor::saveTo(const QString &path) const
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    QString text;
+    for (const TrafficEvent &event : record.events())
+        text += TrafficRecord::lineOf(event) + QLatin1Char('\n');
+    const QByteArray utf8 = text.toUtf8();
+    return file.write(utf8) == utf8.size() && file.flush();
+}
+
+void TrafficMonitor::save()
+{
+    const QString path = QFileDialog::getSaveFileName(this, tr("保存"), QStringLiteral("nvb8140t-traffic.txt"),
+                                                      tr("文本文件 (*.txt)"));
+    if (!path.isEmpty() && !saveTo(path))
+        QMessageBox::information(this, tr("提示"), tr("无法写入 %1").arg(path));
+}

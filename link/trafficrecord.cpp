@@ -1,0 +1,41 @@
+#include "trafficrecord.h"
+
+#include <QTime>
+
+#include "decoder.h"
+
+void TrafficRecord::add(TrafficEvent::Kind kind, const QByteArray &frame, const QString &meaning, int delayMs)
+{
+    TrafficEvent event;
+    event.msecsOfDay = QTime::currentTime().msecsSinceStartOfDay();
+    event.kind = kind;
+    event.hex = maskedHex(frame);
+    event.meaning = meaning;
+    event.delayMs = delayMs;
+    m_events.push_back(std::move(event));
+    if (m_events.size() > std::size_t(kCapacity))
+        m_events.pop_front();
+    ++m_counts[kind];
+    ++m_total;
+    emit added();
+}
+
+void TrafficRecord::clear()
+{
+    m_events.clear();
+    m_counts.fill(0);
+    emit cleared();
+}
+
+QString TrafficRecord::lineOf(const TrafficEvent &event)
+{
+    static const char *const kDirections[TrafficEvent::kKinds] = {"->", "<-", "<-", "<-", "!!", "<-"};
+    QString line = QTime::fromMSecsSinceStartOfDay(event.msecsOfDay).toString(QStringLiteral("HH:mm:ss.zzz"))
+                   + QLatin1Char(' ') + QLatin1String(kDirections[event.kind]);
+    if (!event.hex.isEmpty())
+        line += QLatin1Char(' ') + event.hex;
+    line += QStringLiteral("  ") + event.meaning;
+    if (event.delayMs >= 0)
+        line += QStringLiteral("  (%1 ms)").arg(event.delayMs);
+    return line;
+}
