@@ -18,6 +18,11 @@ QString hex16(std::uint16_t value)
     return QString::asprintf("0x%04X", value);
 }
 
+QString hex8(std::uint8_t value)
+{
+    return QString::asprintf("0x%02X", value);
+}
+
 QString milliamperes(int tenths)
 {
     return QString::number(tenths / 10.0, 'f', 1) + QStringLiteral(" mA");
@@ -39,11 +44,36 @@ bool isCloud(const QByteArray &frame)
     return frame.size() >= 2 && static_cast<std::uint8_t>(frame.at(0)) == kCloudHeader;
 }
 
+QString registers(int count)
+{
+    return count == 1 ? QStringLiteral("1 register") : QStringLiteral("%1 registers").arg(count);
+}
+
 // The setting that a request of `count` registers from `first` reads or writes whole.
 const Setting *wholeSetting(std::uint16_t first, int count)
 {
     const Setting *setting = settingOfRegister(first);
     return setting && setting->reg == first && registerCount(*setting) == count ? setting : nullptr;
+}
+
+// "parity = none, address = 1": whole settings by name, a register outside them by number.
+QString registerList(std::uint16_t first, const QVector<std::uint32_t> &values)
+{
+    QStringList parts;
+    for (int i = 0; i < values.size();) {
+        const auto reg = static_cast<std::uint16_t>(first + i);
+        const Setting *setting = settingOfRegister(reg);
+        const int count = setting ? registerCount(*setting) : 0;
+        if (setting && setting->reg == reg && i + count <= values.size()) {
+            parts << QLatin1String(setting->words) + QStringLiteral(" = ") + valueText(*setting, values.mid(i, count));
+            i += count;
+            continue;
+        }
+        const auto value = static_cast<std::uint16_t>(values.at(i));
+        parts << hex16(reg) + QStringLiteral(" = ") + (setting ? registerText(*setting, value) : hex16(value));
+        ++i;
+    }
+    return parts.join(QStringLiteral(", "));
 }
 
 QString cloudParameterName(int number)
@@ -63,13 +93,16 @@ QString describeRead(const std::uint8_t *b)
 {
     const std::uint16_t first = registerValue(b + 2);
     const int count = registerValue(b + 4);
+    // Two registers a meter; anything else is not a whole number of meters.
     if (first == GatewayRegister::MeterBlock)
-        return count >= 2 ? QStringLiteral("read meters 1..%1").arg(count / 2) : QStringLiteral("read no meters");
+        return count > 0 && count % 2 == 0 ? QStringLiteral("read meters 1..%1").arg(count / 2)
+                                           : QStringLiteral("read meters, ") + registers(count);
     QString text = QStringLiteral("read ") + hex16(first);
-    if (const Setting *setting = settingOfRegister(first))
+    const Setting *setting = settingOfRegister(first);
+    if (setting)
         text += QLatin1Char(' ') + QLatin1String(setting->words);
-    if (!wholeSetting(first, count))
-        text += QStringLiteral(", %1 registers").arg(count);
+    if (setting ? !wholeSetting(first, count) : count != 1)
+        text += QStringLiteral(", ") + registers(count);
     return text;
 }
 
@@ -83,14 +116,11 @@ QString describeWrite(const QByteArray &frame)
     QVector<std::uint32_t> values;
     for (int i = 0; i < count; ++i)
         values << registerValue(b + 7 + 2 * i);
-    if (first == GatewayRegister::Calibration && count == 1 && values.at(0) == GatewayRegister::CalibrationKey)
-        return QStringLiteral("write calibration enable");
-    if (const Setting *setting = wholeSetting(first, count))
-        return QStringLiteral("write %1 = %2").arg(QLatin1String(setting->words), valueText(*setting, values));
-    QStringList words;
-    for (std::uint32_t value : values)
-        words << hex16(static_cast<std::uint16_t>(value));
-    return QStringLiteral("write %1 = %2").arg(hex16(first), words.join(QStringLiteral(", ")));
+    if (first == GatewayRegister::Calibration && count == 1)
+        return values.at(0) == GatewayRegister::CalibrationKey
+                   ? QStringLiteral("write calibration enable")
+                   : QStringLiteral("write calibration = ") + hex16(static_cast<std::uint16_t>(values.at(0)));
+    return QStringLiteral("write ") + registerList(first, values);
 }
 
 QString describeLoop(const QByteArray &frame)
@@ -104,9 +134,13 @@ QString describeLoop(const QByteArray &frame)
                                                   : QStringLiteral("current-loop test ") + milliamperes(b[3]);
         break;
     case LoopCommand::ReadChannel:
-        return QStringLiteral("current-loop read channel");
+        if (n == 4)
+            return QStringLiteral("current-loop read channel");
+        break;
     case LoopCommand::ReadRange:
-        return QStringLiteral("current-loop read range");
+        if (n == 4)
+            return QStringLiteral("current-loop read range");
+        break;
     case LoopCommand::WriteRange:
         if (n == 13)
             return QStringLiteral("current-loop write range = ") + floatText(floatFromLittleEndian(b + 4))
@@ -114,13 +148,13 @@ QString describeLoop(const QByteArray &frame)
         break;
     case LoopCommand::Calibrate:
         if (n == 7)
-            return QStringLiteral("current-loop calibrate %1 at %2 mA")
+            return QStringLiteral("current-loop calibrate %1, measured %2 mA")
                 .arg(milliamperes(b[3]), QString::number((b[4] | (b[5] << 8)) / 1000.0, 'f', 3));
         break;
     default:
         break;
     }
-    return QStringLiteral("current-loop command 0x%1").arg(b[2], 2, 16, QLatin1Char('0')).toUpper();
+    return QStringLiteral("current-loop command ") + hex8(b[2]);
 }
 
 QString describeCloud(const QByteArray &frame)
@@ -129,16 +163,17 @@ QString describeCloud(const QByteArray &frame)
     const int n = frame.size();
     if (b[1] == kCloudConnect && n == 2)
         return QStringLiteral("cloud: connect");
-    if (b[1] == kCloudDebugging && n == 3)
+    if (b[1] == kCloudDebugging && n == 3 && b[2] <= 1)
         return b[2] ? QStringLiteral("cloud: platform debugging on") : QStringLiteral("cloud: platform debugging off");
     if (b[1] == kCloudWriteParameter && n >= 3) {
         if (b[2] == CloudParameter::Mode)
             return QStringLiteral("cloud: confirm mode");
-        const QString name = cloudParameterName(b[2]);
         if (carriesSecret(frame))
             return QStringLiteral("cloud: device secret (hidden)");
-        if (!name.isEmpty())
-            return QStringLiteral("cloud: %1 = \"%2\"").arg(name, QString::fromUtf8(frame.mid(3)));
+        const QString name = cloudParameterName(b[2]);
+        if (name.isEmpty())
+            return QStringLiteral("cloud: unknown parameter ") + hex8(b[2]);
+        return QStringLiteral("cloud: %1 = \"%2\"").arg(name, QString::fromUtf8(frame.mid(3)));
     }
     return QStringLiteral("cloud: unknown frame");
 }
@@ -163,12 +198,7 @@ QString describeReadReply(const QByteArray &request, const QByteArray &reply)
     QVector<std::uint32_t> values;
     for (int i = 0; i < count; ++i)
         values << registerValue(r + 3 + 2 * i);
-    if (const Setting *setting = wholeSetting(first, count))
-        return QStringLiteral("%1 = %2").arg(QLatin1String(setting->words), valueText(*setting, values));
-    QStringList words;
-    for (std::uint32_t value : values)
-        words << hex16(static_cast<std::uint16_t>(value));
-    return QStringLiteral("%1 = %2").arg(hex16(first), words.join(QStringLiteral(", ")));
+    return registerList(first, values);
 }
 
 QString describeLoopReply(const QByteArray &request, const QByteArray &reply)
@@ -202,11 +232,16 @@ QString describeRequest(const QByteArray &frame)
 QString describeReply(const QByteArray &request, const QByteArray &reply)
 {
     const std::uint8_t *r = bytesOf(reply);
+    if (reply.isEmpty())
+        return QString();
     if (isExceptionReply(r, reply.size()))
-        return QStringLiteral("exception %1 %2").arg(r[2], 2, 16, QLatin1Char('0')).arg(QLatin1String(exceptionName(r[2])));
+        return QString::asprintf("exception %02X %s", r[2], exceptionName(r[2]));
     if (isModbus(request, kModbusRead))
         return describeReadReply(request, reply);
     if (isModbus(request, kModbusWrite) && request.size() >= 11) {
+        // The acknowledgement echoes address, function, register and quantity.
+        if (reply.size() != 8 || reply.left(6) != request.left(6))
+            return QStringLiteral("%1 bytes, not the reply to this write").arg(reply.size());
         const Setting *setting = wholeSetting(registerValue(bytesOf(request) + 2), registerValue(bytesOf(request) + 4));
         return setting ? QLatin1String(setting->words) + QStringLiteral(" written") : QStringLiteral("written");
     }

@@ -12,7 +12,7 @@
 QString describeRequest(const QByteArray &frame);
 
 // A reply, read in the light of the request it answers: "baud rate = 9600",
-// "meters: 23.50, timeout", "exception 02 illegal data address".
+// "meters: 23.50, timeout", "exception 02 illegal data address"; empty for no reply.
 QString describeReply(const QByteArray &request, const QByteArray &reply);
 
 // The frame in hex ("01 03 00 02"), the device secret of a cloud frame as "**".

@@ -14,10 +14,10 @@ bool isExceptionReply(const std::uint8_t *frame, int n)
 const char *exceptionName(std::uint8_t code)
 {
     switch (code) {
-    case 0x01: return "illegal function";
-    case 0x02: return "illegal data address";
-    case 0x03: return "illegal data value";
-    case 0x04: return "server device failure";
+    case ModbusException::IllegalFunction: return "illegal function";
+    case ModbusException::IllegalAddress: return "illegal data address";
+    case ModbusException::IllegalValue: return "illegal data value";
+    case ModbusException::DeviceFailure: return "server device failure";
     case 0x05: return "acknowledge";
     case 0x06: return "server device busy";
     case 0x08: return "memory parity error";

@@ -25,6 +25,14 @@ bool isExceptionReply(const std::uint8_t *frame, int n);
 // The standard name of a Modbus exception code ("illegal data address").
 const char *exceptionName(std::uint8_t code);
 
+// The exception codes the gateway answers with.
+namespace ModbusException {
+constexpr std::uint8_t IllegalFunction = 0x01;
+constexpr std::uint8_t IllegalAddress = 0x02;
+constexpr std::uint8_t IllegalValue = 0x03;
+constexpr std::uint8_t DeviceFailure = 0x04;
+} // namespace ModbusException
+
 // Function 0x03: address, 0x03, first register, register count. Fills 6 bytes.
 int buildReadRequest(std::uint8_t *frame, std::uint8_t address, std::uint16_t firstRegister,
                      std::uint16_t count);

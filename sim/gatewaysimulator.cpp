@@ -1,6 +1,7 @@
 #include "gatewaysimulator.h"
 
 #include "crc.h"
+#include "decoder.h"
 #include "frames.h"
 
 #include <algorithm>
@@ -24,42 +25,33 @@ QByteArray exceptionReply(std::uint8_t address, std::uint8_t function, std::uint
 {
     QByteArray reply;
     reply.append(static_cast<char>(address));
-    reply.append(static_cast<char>(function | 0x80));
+    reply.append(static_cast<char>(function | kExceptionFlag));
     reply.append(static_cast<char>(code));
     return withCrc(reply);
 }
 
-QString exceptionText(std::uint8_t code)
+// "read 0x0002 baud rate -> baud rate = 9600" and the gateway's note after it.
+QString meaningOf(const QByteArray &request, const QByteArray &reply, const QString &note)
 {
-    switch (code) {
-    case ModbusException::IllegalFunction: return QStringLiteral("exception 01 (illegal function)");
-    case ModbusException::IllegalAddress: return QStringLiteral("exception 02 (illegal address)");
-    case ModbusException::IllegalValue: return QStringLiteral("exception 03 (illegal value)");
-    default: return QStringLiteral("exception %1").arg(code, 2, 16, QLatin1Char('0'));
-    }
+    QString text = describeRequest(request);
+    if (!reply.isEmpty())
+        text += QStringLiteral(" -> ") + describeReply(request, reply);
+    return text + note;
 }
 
-QString registerLabel(std::uint16_t number)
+QString functionText(std::uint8_t function)
 {
-    const QString name = registerName(number);
-    const QString hex = QStringLiteral("0x") + QString::number(number, 16).toUpper().rightJustified(4, QLatin1Char('0'));
-    return name.isEmpty() ? hex : hex + QStringLiteral(" (") + name + QLatin1Char(')');
+    return QString::asprintf("function 0x%02X", function);
 }
 
-QString milliamperes(int tenths)
-{
-    return QString::number(tenths / 10.0, 'f', 1) + QStringLiteral(" mA");
-}
+// The calibration points, in tenths of a milliampere.
+constexpr std::uint8_t kPoint4mA = 40;
+constexpr std::uint8_t kPoint20mA = 200;
 
 const QByteArray kCloudOk("OK\r\n");
 const QByteArray kCloudError("ERROR\r\n");
 
 } // namespace
-
-QString hexBytes(const QByteArray &bytes)
-{
-    return QString::fromLatin1(bytes.toHex(' ').toUpper());
-}
 
 GatewaySimulator::GatewaySimulator(const SimulatorSettings &settings)
     : m_settings(settings)
@@ -136,9 +128,9 @@ Exchange GatewaySimulator::handleFrame(const LineFrame &frame)
     exchange.recognised = true;
 
     if (chance(m_settings.dropRate)) {
-        static const char *const kinds[] = {"Modbus read", "Modbus write", "Modbus frame", "loop frame",
-                                            "cloud frame", ""};
-        exchange.meaning = QStringLiteral("%1 not heard").arg(QLatin1String(kinds[frame.kind]));
+        exchange.meaning = (frame.kind == LineFrame::ModbusOther ? functionText(bytesOf(frame.bytes)[1])
+                                                                 : describeRequest(frame.bytes))
+                           + QStringLiteral(": not heard");
         exchange.faults << QStringLiteral("dropped");
         return exchange;
     }
@@ -154,16 +146,18 @@ Exchange GatewaySimulator::handleFrame(const LineFrame &frame)
     case LineFrame::Cloud: {
         // These frames carry no address: every gateway on the bus acts on them and,
         // so that the answers do not collide, the first one answers.
+        QString note;
         for (int i = 0; i < m_gateways.size(); ++i) {
-            QString meaning;
+            QString ownNote;
             const QByteArray answer = frame.kind == LineFrame::Loop
-                ? handleLoop(m_gateways[i], frame.bytes, &meaning)
-                : handleCloud(m_gateways[i], frame.bytes, &meaning);
+                ? handleLoop(m_gateways[i], frame.bytes, &ownNote)
+                : handleCloud(m_gateways[i], frame.bytes, &ownNote);
             if (i == 0) {
                 reply = answer;
-                exchange.meaning = meaning;
+                note = ownNote;
             }
         }
+        exchange.meaning = meaningOf(frame.bytes, reply, note);
         break;
     }
     case LineFrame::Garbage:
@@ -180,83 +174,75 @@ QByteArray GatewaySimulator::handleModbus(const LineFrame &frame, Exchange &exch
     const std::uint8_t function = b[1];
 
     if (frame.kind == LineFrame::ModbusOther) {
-        if (function & 0x80) {
+        if (function & kExceptionFlag) {
             exchange.meaning = QStringLiteral("exception reply of another device, ignored");
             return QByteArray();
         }
         GatewayState *target = address == 0 ? nullptr : gatewayAt(address);
         if (!target) {
-            exchange.meaning = QStringLiteral("function 0x%1 for address %2: not ours")
-                                   .arg(function, 2, 16, QLatin1Char('0')).arg(address);
+            exchange.meaning = functionText(function) + QStringLiteral(" for address %1: not ours").arg(address);
             return QByteArray();
         }
-        exchange.meaning = QStringLiteral("function 0x%1 -> %2")
-                               .arg(function, 2, 16, QLatin1Char('0'))
-                               .arg(exceptionText(ModbusException::IllegalFunction));
-        return exceptionReply(address, function, ModbusException::IllegalFunction);
+        const QByteArray reply = exceptionReply(address, function, ModbusException::IllegalFunction);
+        exchange.meaning = functionText(function) + QStringLiteral(" -> ") + describeReply(frame.bytes, reply);
+        return reply;
     }
 
-    const std::uint16_t first = static_cast<std::uint16_t>((b[2] << 8) | b[3]);
-    const int count = (b[4] << 8) | b[5];
+    const std::uint16_t first = registerValue(b + 2);
+    const int count = registerValue(b + 4);
+    QString note;
 
     if (address == 0) {
+        QByteArray reply;
         if (function == kModbusRead && first == GatewayRegister::Address && count == 1 && !m_gateways.isEmpty()) {
             // Whoever is on the bus tells its address; on a shared bus only the first.
-            GatewayState &gateway = m_gateways.first();
-            QString meaning;
-            const QByteArray reply = readRegisters(gateway, first, count, &meaning);
-            exchange.meaning = QStringLiteral("broadcast ") + meaning;
-            return reply;
-        }
-        if (function == kModbusWrite) {
+            reply = readRegisters(m_gateways.first(), first, count, &note);
+        } else if (function == kModbusWrite) {
             // A broadcast write is carried out by every gateway and answered by none.
-            QString meaning;
-            for (GatewayState &gateway : m_gateways)
-                writeRegisters(gateway, frame.bytes, &meaning);
-            exchange.meaning = QStringLiteral("broadcast ") + meaning + QStringLiteral(", no answer");
-            return QByteArray();
+            QByteArray answer;
+            for (int i = 0; i < m_gateways.size(); ++i) {
+                QString ownNote;
+                const QByteArray own = writeRegisters(m_gateways[i], frame.bytes, &ownNote);
+                if (i == 0) {
+                    answer = own;
+                    note = ownNote;
+                }
+            }
+            if (isExceptionReply(bytesOf(answer), answer.size()))
+                note = QStringLiteral(", refused: ") + describeReply(frame.bytes, answer);
+            note += QStringLiteral(", not answered");
+        } else {
+            note = QStringLiteral(", not answered");
         }
-        exchange.meaning = QStringLiteral("broadcast read of %1 not answered").arg(registerLabel(first));
-        return QByteArray();
+        exchange.meaning = meaningOf(frame.bytes, reply, note);
+        return reply;
     }
 
     GatewayState *gateway = gatewayAt(address);
     if (!gateway) {
-        exchange.meaning = QStringLiteral("%1 %2 for address %3: not ours")
-                               .arg(function == kModbusRead ? QStringLiteral("read") : QStringLiteral("write"))
-                               .arg(registerLabel(first))
-                               .arg(address);
+        exchange.meaning = meaningOf(frame.bytes, QByteArray(),
+                                     QStringLiteral(" for address %1: not ours").arg(address));
         return QByteArray();
     }
 
+    QByteArray reply;
     if (chance(m_settings.exceptionRate)) {
-        exchange.meaning = QStringLiteral("%1 %2 -> exception 04 (device failure)")
-                               .arg(function == kModbusRead ? QStringLiteral("read") : QStringLiteral("write"))
-                               .arg(registerLabel(first));
         exchange.faults << QStringLiteral("exception");
-        return exceptionReply(address, function, ModbusException::DeviceFailure);
+        reply = exceptionReply(address, function, ModbusException::DeviceFailure);
+    } else if (function == kModbusRead) {
+        reply = readRegisters(*gateway, first, count, &note);
+    } else {
+        reply = writeRegisters(*gateway, frame.bytes, &note);
     }
-    return handleUnicast(*gateway, frame.bytes, &exchange.meaning);
+    exchange.meaning = meaningOf(frame.bytes, reply, note);
+    return reply;
 }
 
-QByteArray GatewaySimulator::handleUnicast(GatewayState &gateway, const QByteArray &frame, QString *meaning)
-{
-    const std::uint8_t *b = bytesOf(frame);
-    if (b[1] == kModbusRead)
-        return readRegisters(gateway, static_cast<std::uint16_t>((b[2] << 8) | b[3]), (b[4] << 8) | b[5], meaning);
-    return writeRegisters(gateway, frame, meaning);
-}
-
-QByteArray GatewaySimulator::readRegisters(GatewayState &gateway, std::uint16_t first, int count,
-                                           QString *meaning)
+QByteArray GatewaySimulator::readRegisters(GatewayState &gateway, std::uint16_t first, int count, QString *note)
 {
     const std::uint8_t address = gateway.address;
-    const QString what = QStringLiteral("read ") + registerLabel(first)
-        + (count == 1 ? QString() : QStringLiteral(" x%1").arg(count));
-    if (count == 0 || count > 125) {
-        *meaning = what + QStringLiteral(" -> ") + exceptionText(ModbusException::IllegalValue);
+    if (count == 0 || count > 125)
         return exceptionReply(address, kModbusRead, ModbusException::IllegalValue);
-    }
 
     QByteArray reply;
     reply.append(static_cast<char>(address));
@@ -265,181 +251,133 @@ QByteArray GatewaySimulator::readRegisters(GatewayState &gateway, std::uint16_t 
 
     if (first == GatewayRegister::MeterBlock) {
         const int meters = count / 2;
-        if (count % 2 != 0 || meters > gateway.meters.size()) {
-            *meaning = QStringLiteral("read meters 1..%1 (%2 registers) of %3 -> %4")
-                           .arg((count + 1) / 2).arg(count).arg(gateway.meters.size())
-                           .arg(exceptionText(ModbusException::IllegalAddress));
+        if (meters > gateway.meters.size())
+            *note = QStringLiteral(", there are %1 meters").arg(gateway.meters.size());
+        if (count % 2 != 0 || meters > gateway.meters.size())
             return exceptionReply(address, kModbusRead, ModbusException::IllegalAddress);
-        }
-        QStringList values;
         for (int i = 0; i < meters; ++i) {
             std::uint8_t value[4];
-            if (gateway.meters[i].silent) {
+            if (gateway.meters[i].silent)
                 std::fill(value, value + 4, 0xFF);
-                values << QStringLiteral("silent");
-            } else {
+            else
                 putFloatBigEndian(value, gateway.meters[i].temperature);
-                values << QString::number(gateway.meters[i].temperature, 'f', 2);
-            }
             reply.append(reinterpret_cast<const char *>(value), 4);
         }
-        *meaning = QStringLiteral("read meters 1..%1 -> %2").arg(meters).arg(values.join(QStringLiteral(", ")));
         driftMeters(gateway);
         return withCrc(reply);
     }
 
-    QStringList values;
     for (int i = 0; i < count; ++i) {
-        const std::uint16_t number = static_cast<std::uint16_t>(first + i);
         std::uint16_t value = 0;
-        if (!gateway.readRegister(number, &value)) {
-            *meaning = what + QStringLiteral(" -> ") + exceptionText(ModbusException::IllegalAddress);
+        if (!gateway.readRegister(static_cast<std::uint16_t>(first + i), &value))
             return exceptionReply(address, kModbusRead, ModbusException::IllegalAddress);
-        }
         reply.append(static_cast<char>(value >> 8));
         reply.append(static_cast<char>(value & 0xFF));
-        values << (count == 1 ? registerValueText(number, value)
-                              : registerName(number) + QLatin1Char(' ') + registerValueText(number, value));
     }
-    *meaning = what + QStringLiteral(" -> ") + values.join(QStringLiteral(", "));
     return withCrc(reply);
 }
 
-QByteArray GatewaySimulator::writeRegisters(GatewayState &gateway, const QByteArray &frame, QString *meaning)
+QByteArray GatewaySimulator::writeRegisters(GatewayState &gateway, const QByteArray &frame, QString *note)
 {
     const std::uint8_t *b = bytesOf(frame);
     const std::uint8_t address = b[0];
-    const std::uint16_t first = static_cast<std::uint16_t>((b[2] << 8) | b[3]);
-    const int count = (b[4] << 8) | b[5];
-    const QString what = QStringLiteral("write ") + registerLabel(first);
+    const std::uint16_t first = registerValue(b + 2);
+    const int count = registerValue(b + 4);
 
     // All or nothing: check every value before taking any.
-    QStringList values;
     for (int i = 0; i < count; ++i) {
-        const std::uint16_t number = static_cast<std::uint16_t>(first + i);
-        const std::uint16_t value = registerValue(b + 7 + 2 * i);
-        const std::uint8_t refusal = gateway.checkWrite(number, value);
-        if (refusal != 0) {
-            *meaning = QStringLiteral("write %1 = %2 -> %3")
-                           .arg(registerLabel(number), registerValueText(number, value), exceptionText(refusal));
+        const auto number = static_cast<std::uint16_t>(first + i);
+        const std::uint8_t refusal = gateway.checkWrite(number, registerValue(b + 7 + 2 * i));
+        if (refusal != 0)
             return exceptionReply(address, kModbusWrite, refusal);
-        }
-        values << (count == 1 ? registerValueText(number, value)
-                              : registerName(number) + QLatin1Char(' ') + registerValueText(number, value));
     }
     // The echo is built from the request, so an address change is acknowledged from the old address.
     const QByteArray reply = withCrc(frame.left(6));
     for (int i = 0; i < count; ++i)
         gateway.applyWrite(static_cast<std::uint16_t>(first + i), registerValue(b + 7 + 2 * i));
 
-    *meaning = what + QStringLiteral(" = ") + values.join(QStringLiteral(", "));
     if (first == GatewayRegister::Address)
-        *meaning += QStringLiteral(", answering at %1 from now on").arg(gateway.address);
+        *note = QStringLiteral(", answering at %1 from now on").arg(gateway.address);
     if (first == GatewayRegister::Calibration)
-        *meaning += gateway.calibrationEnabled ? QStringLiteral(", calibration enabled")
-                                               : QStringLiteral(", calibration disabled");
+        *note = gateway.calibrationEnabled ? QStringLiteral(", calibration enabled")
+                                           : QStringLiteral(", calibration disabled");
     return reply;
 }
 
-QByteArray GatewaySimulator::handleLoop(GatewayState &gateway, const QByteArray &frame, QString *meaning)
+QByteArray GatewaySimulator::handleLoop(GatewayState &gateway, const QByteArray &frame, QString *note)
 {
     const std::uint8_t *b = bytesOf(frame);
     const int length = frame.size();
     const std::uint8_t command = b[2];
 
-    if (command == 0x0C && length == 4) {
-        *meaning = QStringLiteral("loop: read channel -> %1").arg(gateway.loopChannel);
+    if (command == LoopCommand::ReadChannel && length == 4) {
         const std::uint8_t channel = gateway.loopChannel;
         QByteArray reply(5, '\0');
-        buildLoopFrame(reinterpret_cast<std::uint8_t *>(reply.data()), 0x0C, &channel, 1);
+        buildLoopFrame(reinterpret_cast<std::uint8_t *>(reply.data()), LoopCommand::ReadChannel, &channel, 1);
         return reply;
     }
-    if (command == 0x08 && length == 4) {
-        *meaning = QStringLiteral("loop: read range -> %1 .. %2")
-                       .arg(static_cast<double>(gateway.loopLower)).arg(static_cast<double>(gateway.loopUpper));
+    if (command == LoopCommand::ReadRange && length == 4) {
         std::uint8_t payload[9] = {0x00};
         putFloatLittleEndian(payload + 1, gateway.loopLower);
         putFloatLittleEndian(payload + 5, gateway.loopUpper);
         QByteArray reply(13, '\0');
-        buildLoopFrame(reinterpret_cast<std::uint8_t *>(reply.data()), 0x08, payload, 9);
+        buildLoopFrame(reinterpret_cast<std::uint8_t *>(reply.data()), LoopCommand::ReadRange, payload, 9);
         return reply;
     }
-    if (command == 0x01 && length == 13) {
+    if (command == LoopCommand::WriteRange && length == 13) {
         gateway.loopLower = floatFromLittleEndian(b + 4);
         gateway.loopUpper = floatFromLittleEndian(b + 8);
-        *meaning = QStringLiteral("loop: write range %1 .. %2")
-                       .arg(static_cast<double>(gateway.loopLower)).arg(static_cast<double>(gateway.loopUpper));
         return QByteArray();
     }
-    if (command == 0x02 && length == 5) {
+    if (command == LoopCommand::OutputCurrent && length == 5) {
         gateway.testCurrent = b[3];
-        *meaning = b[3] == 0xFF ? QStringLiteral("loop: leave the test")
-                                : QStringLiteral("loop: output %1").arg(milliamperes(b[3]));
         return QByteArray();
     }
-    if (command == 0xE7 && length == 7) {
+    if (command == LoopCommand::Calibrate && length == 7) {
         const int measured = b[4] | (b[5] << 8);
-        const QString what = QStringLiteral("loop: calibrate at %1, measured %2 mA")
-                                 .arg(milliamperes(b[3]))
-                                 .arg(QString::number(measured / 1000.0, 'f', 3));
-        // The correction is only taken while calibration is enabled (0x9B9B to 0x0004).
-        if (!gateway.calibrationEnabled) {
-            *meaning = what + QStringLiteral(": ignored, calibration not enabled");
-        } else if (b[3] == 0x28) {
+        // The correction is only taken while calibration is enabled (the key to its register).
+        if (!gateway.calibrationEnabled)
+            *note = QStringLiteral(", ignored, calibration not enabled");
+        else if (b[3] == kPoint4mA)
             gateway.measuredAt4mA = measured;
-            *meaning = what;
-        } else if (b[3] == 0xC8) {
+        else if (b[3] == kPoint20mA)
             gateway.measuredAt20mA = measured;
-            *meaning = what;
-        } else {
-            *meaning = what + QStringLiteral(": ignored, no such point");
-        }
+        else
+            *note = QStringLiteral(", ignored, no such point");
         return QByteArray();
     }
-    *meaning = QStringLiteral("loop: unknown command 0x%1 (length %2), ignored")
-                   .arg(command, 2, 16, QLatin1Char('0')).arg(length);
+    *note = QStringLiteral(", ignored");
     return QByteArray();
 }
 
-QByteArray GatewaySimulator::handleCloud(GatewayState &gateway, const QByteArray &frame, QString *meaning)
+QByteArray GatewaySimulator::handleCloud(GatewayState &gateway, const QByteArray &frame, QString *note)
 {
     const std::uint8_t *b = bytesOf(frame);
     const int length = frame.size();
     const std::uint8_t command = b[1];
 
-    if (command == 0x64) {
-        if (length < 3) {
-            *meaning = QStringLiteral("cloud: parameter write without a number -> ERROR");
+    if (command == kCloudWriteParameter) {
+        if (length < 3)
             return kCloudError;
-        }
         const int number = b[2];
-        const QByteArray text = frame.mid(3);
         if (number == CloudParameter::Mode) {
             gateway.modeConfirmed = true;
-            *meaning = QStringLiteral("cloud: confirm mode -> OK");
             return kCloudOk;
         }
-        const QString name = cloudParameterName(number);
-        if (name.isEmpty()) {
-            *meaning = QStringLiteral("cloud: unknown parameter 0x%1 -> ERROR").arg(number, 2, 16, QLatin1Char('0'));
+        if (number < CloudParameter::Region || number > CloudParameter::SubscribeTopic)
             return kCloudError;
-        }
-        gateway.cloudParameters[number] = QString::fromUtf8(text);
-        *meaning = QStringLiteral("cloud: %1 = \"%2\" -> OK").arg(name, gateway.cloudParameters[number]);
+        gateway.cloudParameters[number] = QString::fromUtf8(frame.mid(3));
         return kCloudOk;
     }
-    if (command == 0x65 && length == 3 && b[2] <= 1) {
+    if (command == kCloudDebugging && length == 3 && b[2] <= 1) {
         gateway.platformDebugging = b[2] == 1;
-        *meaning = gateway.platformDebugging ? QStringLiteral("cloud: platform debugging on")
-                                             : QStringLiteral("cloud: platform debugging off");
         return QByteArray();
     }
-    if (command == 0xC8 && length == 2) {
+    if (command == kCloudConnect && length == 2) {
         gateway.connected = true;
-        *meaning = QStringLiteral("cloud: connect");
         return QByteArray();
     }
-    *meaning = QStringLiteral("cloud: malformed frame, ignored");
+    *note = QStringLiteral(", ignored");
     return QByteArray();
 }
 

@@ -43,7 +43,7 @@ struct Exchange
 {
     QByteArray request;
     bool recognised = false; // false: dropped bytes that formed no frame
-    QString meaning; // "read 0x0002 (baud) -> 2"
+    QString meaning; // "read 0x0002 baud rate -> baud rate = 9600", then what the gateway made of it
     QStringList faults; // "dropped", "corrupted", "split 3+4", ...
     QList<ReplyPiece> reply; // empty when nothing answers
 };
@@ -75,12 +75,13 @@ public:
 private:
     QList<Exchange> handleFrames(const QList<LineFrame> &frames);
     Exchange handleFrame(const LineFrame &frame);
+    // Each handler gives the reply and may note what the gateway did beyond it
+    // (", answering at 9 from now on"); the frames' meaning comes from the decoder.
     QByteArray handleModbus(const LineFrame &frame, Exchange &exchange);
-    QByteArray handleUnicast(GatewayState &gateway, const QByteArray &frame, QString *meaning);
-    QByteArray readRegisters(GatewayState &gateway, std::uint16_t first, int count, QString *meaning);
-    QByteArray writeRegisters(GatewayState &gateway, const QByteArray &frame, QString *meaning);
-    QByteArray handleLoop(GatewayState &gateway, const QByteArray &frame, QString *meaning);
-    QByteArray handleCloud(GatewayState &gateway, const QByteArray &frame, QString *meaning);
+    QByteArray readRegisters(GatewayState &gateway, std::uint16_t first, int count, QString *note);
+    QByteArray writeRegisters(GatewayState &gateway, const QByteArray &frame, QString *note);
+    QByteArray handleLoop(GatewayState &gateway, const QByteArray &frame, QString *note);
+    QByteArray handleCloud(GatewayState &gateway, const QByteArray &frame, QString *note);
     void driftMeters(GatewayState &gateway);
     void transmit(Exchange &exchange, QByteArray reply);
     bool chance(double rate);
@@ -91,6 +92,3 @@ private:
     std::mt19937 m_faultRandom;
     std::mt19937 m_driftRandom; // apart, so that the faults of a seed do not depend on polls
 };
-
-// "01 03 00 01"
-QString hexBytes(const QByteArray &bytes);

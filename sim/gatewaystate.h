@@ -8,14 +8,6 @@
 
 #include "registers.h"
 
-// Modbus exception codes the gateway answers with.
-namespace ModbusException {
-constexpr std::uint8_t IllegalFunction = 0x01;
-constexpr std::uint8_t IllegalAddress = 0x02;
-constexpr std::uint8_t IllegalValue = 0x03;
-constexpr std::uint8_t DeviceFailure = 0x04;
-}
-
 struct Meter
 {
     float temperature = 20.0f;
@@ -23,36 +15,37 @@ struct Meter
     bool silent = false; // answers FF FF FF FF
 };
 
-// Everything one gateway remembers.
+// Everything one gateway remembers. Registers hold what the wire carries; the
+// settings table says what the values mean.
 struct GatewayState
 {
     std::uint8_t address = 1;
-    std::uint16_t parity = 0; // 0 none, 1 odd, 2 even
-    std::uint16_t baudCode = 2; // 0 2400, 1 4800, 2 9600, 3 19200
-    std::uint16_t frequency = 0x000D; // low byte: MHz - 420
+    std::uint16_t parity = 0;
+    std::uint16_t baudCode = 2;
+    std::uint16_t frequency = 0x000D;
     std::uint16_t transmitters = 3;
-    std::uint16_t rangeLower = 0; // tenths
+    std::uint16_t rangeLower = 0;
     std::uint16_t rangeUpper = 1000;
     std::uint16_t gatewayId = 0x00A5;
     std::uint16_t firmware = 0x0102;
     std::uint16_t spreadingFactor = 7;
     std::uint16_t samplingPeriod = 60;
     std::uint16_t analogOutput = 0;
-    std::uint16_t mode = 0; // 0 receiver, 1 repeater
+    std::uint16_t mode = 0;
 
     QVector<Meter> meters;
 
     // Current loop.
-    std::uint8_t loopChannel = 0; // counted from 0; register 0x0006
+    std::uint8_t loopChannel = 0;
     float loopLower = 0.0f;
     float loopUpper = 100.0f;
     bool calibrationEnabled = false;
-    std::uint8_t testCurrent = 0xFF; // tenths of mA; 0xFF: no test running
+    std::uint8_t testCurrent = LoopCommand::LeaveTest; // tenths of mA while a test runs
     int measuredAt4mA = -1; // microamperes sent by the last calibration, -1: none yet
     int measuredAt20mA = -1;
 
     // Cloud platform.
-    QMap<int, QString> cloudParameters; // by parameter number 2..7
+    QMap<int, QString> cloudParameters; // by CloudParameter number
     bool modeConfirmed = false;
     bool platformDebugging = false;
     bool connected = false;
@@ -63,9 +56,3 @@ struct GatewayState
     std::uint8_t checkWrite(std::uint16_t number, std::uint16_t value) const;
     void applyWrite(std::uint16_t number, std::uint16_t value);
 };
-
-// "baud", "range lower"...; empty for an unknown register.
-QString registerName(std::uint16_t number);
-// The value as a person reads it: hexadecimal for ID and firmware, decimal otherwise.
-QString registerValueText(std::uint16_t number, std::uint16_t value);
-QString cloudParameterName(int number);

@@ -12,7 +12,7 @@ constexpr int kMaxModbusFrame = 9 + 246;
 
 bool isCloudCommand(std::uint8_t b)
 {
-    return b == 0x64 || b == 0x65 || b == 0xC8;
+    return b == kCloudWriteParameter || b == kCloudDebugging || b == kCloudConnect;
 }
 
 } // namespace

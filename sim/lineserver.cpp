@@ -1,5 +1,6 @@
 #include "lineserver.h"
 
+#include "decoder.h"
 #include "gatewaysimulator.h"
 
 #include <QTime>
@@ -271,7 +272,7 @@ void LineServer::log(const QString &direction, const QByteArray &bytes, const QS
     if (!m_log)
         return;
     QString line = QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz")) + QLatin1Char(' ') + direction
-        + QLatin1Char(' ') + hexBytes(bytes);
+        + QLatin1Char(' ') + maskedHex(bytes);
     if (!text.isEmpty())
         line += QStringLiteral("  ") + text;
     m_log(line);

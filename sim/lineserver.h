@@ -42,7 +42,8 @@ public:
     void setIdleGap(int ms) { m_idleGapMs = ms; }
     int idleGap() const { return m_idleGapMs; }
 
-    // One line per frame and per piece sent: time, direction, hex, meaning.
+    // One line per frame and per piece sent: time, direction, hex (the device secret
+    // masked), meaning.
     void setTrafficLog(std::function<void(const QString &)> log) { m_log = std::move(log); }
 
     // Serves until stop becomes true; notices it within 100 ms.

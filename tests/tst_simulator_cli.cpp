@@ -59,7 +59,7 @@ void expectExit(const QStringList &arguments, int status, const QString &message
 
 // What -v logs for the request the tests send: time, direction, hex and meaning on one line.
 const QRegularExpression kLogged(QStringLiteral("\\d\\d:\\d\\d:\\d\\d\\.\\d{3} rx 01 03 00 01 00 01 D5 CA  "
-                                                "read 0x0001 \\(address\\) -> 1"));
+                                                "read 0x0001 address -> address = 1"));
 
 } // namespace
 
@@ -122,7 +122,7 @@ void SimulatorCliTest::everyOption_data()
     QTest::newRow("corrupt") << "--corrupt" << "0" << "" << "-0.1" << "expected a rate from 0 to 1";
     QTest::newRow("exception rate") << "--exception-rate" << "0" << "" << "x" << "expected a rate from 0 to 1";
     QTest::newRow("seed") << "--seed" << "7" << "seed 7\n" << "-1" << "expected a whole number 0..4294967295";
-    QTest::newRow("split") << "--split" << "" << "-> 1 [split " << "" << "";
+    QTest::newRow("split") << "--split" << "" << "-> address = 1 [split " << "" << "";
 }
 
 void SimulatorCliTest::everyOption()
@@ -151,7 +151,7 @@ void SimulatorCliTest::everyOption()
         QVERIFY2(waitForText(process, QProcess::StandardError, QStringLiteral("Ctrl-C stops"), &err), err);
         line.write(withCrc(bytes("01 03 00 01 00 01")));
         QCOMPARE(line.read(7), withCrc(bytes("01 03 02 00 01")));
-        QVERIFY2(waitForText(process, QProcess::StandardError, QStringLiteral("(address) -> 1"), &err), err);
+        QVERIFY2(waitForText(process, QProcess::StandardError, QStringLiteral("-> address = 1"), &err), err);
         QVERIFY2(err.contains(shown.toLocal8Bit()) && kLogged.match(QString::fromLocal8Bit(err)).hasMatch(), err);
         process.terminate();
         QVERIFY(process.waitForFinished(2000));

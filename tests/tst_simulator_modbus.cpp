@@ -125,13 +125,9 @@ void SimulatorLineTest::everyRegisterRoundTrips_data()
     QTest::newRow("baud") << 0x0002 << Values{2} << Values{3};
     QTest::newRow("frequency") << 0x0003 << Values{0x000D} << Values{0xFF14};
     QTest::newRow("channel") << 0x0006 << Values{0} << Values{5};
-    QTest::newRow("transmitters") << 0x03E8 << Values{3} << Values{8};
     QTest::newRow("range") << 0x03E9 << Values{0, 1000} << Values{125, 6553};
     QTest::newRow("gateway ID") << 0x03EB << Values{0x00A5} << Values{0xBEEF};
     QTest::newRow("spreading factor") << 0x03EC << Values{7} << Values{10};
-    QTest::newRow("firmware") << 0x03ED << Values{0x0102} << Values{0x0300};
-    QTest::newRow("sampling period") << 0x03EE << Values{60} << Values{65535};
-    QTest::newRow("analog output") << 0x03EF << Values{0} << Values{1234};
     QTest::newRow("mode") << 0x03F0 << Values{0} << Values{1};
 }
 
