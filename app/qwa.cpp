@@ -97,6 +97,7 @@ void Qwa::fillPortList(const QList<QSerialPortInfo> &ports)
 
 void Qwa::pulseProgressBar()
 {
+    pulsedSinceRequest = true;
     ui.progressBar->setValue(0);
     QThread::msleep(static_cast<unsigned long>(pulsePauseMs));
     ui.progressBar->setValue(100);

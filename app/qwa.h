@@ -236,6 +236,8 @@ private:
     // The request a reply is read against, and since when it is awaited.
     QByteArray awaitedRequest;
     QElapsedTimer sinceRequest;
+    // The pulse blocks the window: a reply that came meanwhile is read late.
+    bool pulsedSinceRequest = false;
     bool frameAwaitsReply = false;
     bool watching = false;
     Outcome shownOutcome = Outcome::None;

@@ -74,6 +74,7 @@ void Qwa::watchRequest(const QByteArray &frame)
 {
     awaitedRequest = frame;
     sinceRequest.start();
+    pulsedSinceRequest = false;
     // The search polls a hundred addresses that mostly do not answer.
     if (pendingCommand == Code::Search)
         return;
@@ -91,7 +92,7 @@ void Qwa::watchRequest(const QByteArray &frame)
 void Qwa::noteAccepted(const QByteArray &reply)
 {
     trafficRecord.add(TrafficEvent::Reply, reply, describeReply(awaitedRequest, reply),
-                      static_cast<int>(sinceRequest.elapsed()));
+                      static_cast<int>(sinceRequest.elapsed()), pulsedSinceRequest);
     watching = false;
     replyTimer->stop();
     shownOutcome = Outcome::None;
@@ -102,7 +103,7 @@ void Qwa::noteRejected(const QByteArray &reply, bool exception)
 {
     trafficRecord.add(exception ? TrafficEvent::Exception : TrafficEvent::CheckFailed, reply,
                       exception ? describeReply(awaitedRequest, reply) : QStringLiteral("check failed"),
-                      static_cast<int>(sinceRequest.elapsed()));
+                      static_cast<int>(sinceRequest.elapsed()), pulsedSinceRequest);
     if (exception)
         shownException = static_cast<std::uint8_t>(reply.at(2));
     settleOutcome(exception ? Outcome::Exception : Outcome::CheckFailed);

@@ -114,7 +114,9 @@ void TrafficMonitor::showAllEvents()
     for (const TrafficEvent &event : record.events())
         lines << TrafficRecord::lineOf(event);
     view->setPlainText(lines.join(QLatin1Char('\n')));
+    // The newest line, seen from its start.
     view->moveCursor(QTextCursor::End);
+    view->moveCursor(QTextCursor::StartOfLine);
     shownTotal = record.total();
     showCounts();
 }

@@ -4,7 +4,8 @@
 
 #include "decoder.h"
 
-void TrafficRecord::add(TrafficEvent::Kind kind, const QByteArray &frame, const QString &meaning, int delayMs)
+void TrafficRecord::add(TrafficEvent::Kind kind, const QByteArray &frame, const QString &meaning, int delayMs,
+                        bool readLate)
 {
     TrafficEvent event;
     event.msecsOfDay = QTime::currentTime().msecsSinceStartOfDay();
@@ -12,6 +13,7 @@ void TrafficRecord::add(TrafficEvent::Kind kind, const QByteArray &frame, const 
     event.hex = maskedHex(frame);
     event.meaning = meaning;
     event.delayMs = delayMs;
+    event.readLate = readLate;
     m_events.push_back(std::move(event));
     if (m_events.size() > std::size_t(kCapacity))
         m_events.pop_front();
@@ -36,6 +38,6 @@ QString TrafficRecord::lineOf(const TrafficEvent &event)
         line += QLatin1Char(' ') + event.hex;
     line += QStringLiteral("  ") + event.meaning;
     if (event.delayMs >= 0)
-        line += QStringLiteral("  (%1 ms)").arg(event.delayMs);
+        line += (event.readLate ? QStringLiteral("  (\u2264 %1 ms)") : QStringLiteral("  (%1 ms)")).arg(event.delayMs);
     return line;
 }

@@ -26,6 +26,8 @@ struct TrafficEvent {
     QString hex;
     QString meaning;
     int delayMs = -1; // replies: after their request
+    // The window was busy when the reply came in, so it came within delayMs.
+    bool readLate = false;
 };
 
 // The last events on the line, from the program's start on, whether or not
@@ -37,7 +39,8 @@ public:
     static constexpr int kCapacity = 10000;
 
     // The frame is stored masked; the time is now.
-    void add(TrafficEvent::Kind kind, const QByteArray &frame, const QString &meaning, int delayMs = -1);
+    void add(TrafficEvent::Kind kind, const QByteArray &frame, const QString &meaning, int delayMs = -1,
+             bool readLate = false);
     void clear();
 
     const std::deque<TrafficEvent> &events() const { return m_events; }
@@ -45,7 +48,7 @@ public:
     // Events added since the start, kept or not: tells a viewer what is new.
     std::size_t total() const { return m_total; }
 
-    // "12:00:01.015 <- 01 03 02 00 02 39 85  baud rate = 9600  (15 ms)"
+    // "12:00:01.015 <- 01 03 02 00 02 39 85  baud rate = 9600  (15 ms)", "(≤ 304 ms)" when read late
     static QString lineOf(const TrafficEvent &event);
 
 signals:

@@ -15,6 +15,7 @@
 #include <cstdio>
 
 #include "qwa.h"
+#include "traffic_monitor.h"
 
 namespace {
 
@@ -46,9 +47,14 @@ public:
     {
         ui.tabWidget->setCurrentIndex(page);
         settle(300);
+        return shootWindow(&window, name);
+    }
+
+    bool shootWindow(QWidget *shown, const char *name)
+    {
         const QString file = QStringLiteral("%1/%2%3.png").arg(outDir, QString::fromLatin1(name), suffix);
         const int rc = QProcess::execute(QStringLiteral("import"),
-                                         {QStringLiteral("-window"), QString::number(window.winId()), file});
+                                         {QStringLiteral("-window"), QString::number(shown->winId()), file});
         std::printf("%s %s\n", rc == 0 ? "saved" : "FAILED", qPrintable(file));
         return rc == 0;
     }
@@ -118,5 +124,9 @@ int main(int argc, char *argv[])
     d.press(ui.Btocaiji, 2600);
     ok &= d.shoot(2, "page2-acquisition");
     d.press(ui.Btocaiji, 200);
+
+    window.openMonitor();
+    settle(500);
+    ok &= d.shootWindow(window.monitor(), "monitor");
     return ok ? 0 : 1;
 }
