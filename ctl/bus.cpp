@@ -115,8 +115,8 @@ Reply Bus::exchange(const QByteArray &request, const ReplyShape &shape)
         dropStale();
         send(request);
         if (shape.length == ReplyShape::kNone) {
-            // Cloud frames end where the line goes quiet: keep it quiet until this
-            // one is out and the gateway has seen its end, before anything else is sent.
+            // Nothing says the gateway has it, and a cloud frame ends only where the
+            // line goes quiet: keep it quiet until the frame is out and a gap has passed.
             QThread::msleep(static_cast<unsigned long>(request.size() * kBitsPerByte * 1000 / m_baud + kQuietMs));
             return {Reply::Answered, {}, {}};
         }

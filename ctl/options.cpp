@@ -436,6 +436,9 @@ QString helpText()
         "  cloud [--region R] [--property P] [--secret-file F] [--name N]\n"
         "        [--publish T] [--subscribe T] [--connect]\n"
         "      Write the cloud parameters given, in this order, then connect if asked.\n"
+        "\n"
+        "Cloud frames and the current-loop frames (loop-channel read, loop-range) carry\n"
+        "no address: every gateway on the bus takes them, whatever --address says.\n"
         "\n")
         + settingsHelp() + QStringLiteral(
         "\n"
