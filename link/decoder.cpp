@@ -142,9 +142,9 @@ QString describeLoop(const QByteArray &frame)
             return QStringLiteral("current-loop read range");
         break;
     case LoopCommand::WriteRange:
-        if (n == 13)
-            return QStringLiteral("current-loop write range = ") + floatText(floatFromLittleEndian(b + 4))
-                   + QLatin1Char(',') + floatText(floatFromLittleEndian(b + 8));
+        if (n == kLoopRangeFrameLength)
+            return QStringLiteral("current-loop write range = ") + floatText(loopRangeLower(b)) + QLatin1Char(',')
+                   + floatText(loopRangeUpper(b));
         break;
     case LoopCommand::Calibrate:
         if (n == 7)
@@ -190,8 +190,8 @@ QString describeReadReply(const QByteArray &request, const QByteArray &reply)
         QStringList meters;
         for (int m = 0; m < count / 2; ++m) {
             const std::uint8_t *value = r + 3 + 4 * m;
-            const bool silent = value[0] == 0xFF && value[1] == 0xFF && value[2] == 0xFF && value[3] == 0xFF;
-            meters << (silent ? QStringLiteral("timeout") : QString::number(floatFromBigEndian(value), 'f', 2));
+            meters << (isSilentMeter(value) ? QStringLiteral("timeout")
+                                            : QString::number(floatFromBigEndian(value), 'f', 2));
         }
         return QStringLiteral("meters: ") + meters.join(QStringLiteral(", "));
     }
@@ -205,11 +205,11 @@ QString describeLoopReply(const QByteArray &request, const QByteArray &reply)
 {
     const std::uint8_t *r = bytesOf(reply);
     const std::uint8_t command = static_cast<std::uint8_t>(request.at(2));
-    if (command == LoopCommand::ReadChannel && reply.size() == 5)
+    if (command == LoopCommand::ReadChannel && reply.size() == kLoopChannelReplyLength)
         return QStringLiteral("current-loop channel = ") + shownValue(GatewayRegister::Channel, r[3]);
-    if (command == LoopCommand::ReadRange && reply.size() == 13)
-        return QStringLiteral("current-loop range = ") + floatText(floatFromLittleEndian(r + 4)) + QLatin1Char(',')
-               + floatText(floatFromLittleEndian(r + 8));
+    if (command == LoopCommand::ReadRange && reply.size() == kLoopRangeReplyLength)
+        return QStringLiteral("current-loop range = ") + floatText(loopRangeLower(r)) + QLatin1Char(',')
+               + floatText(loopRangeUpper(r));
     return QStringLiteral("current-loop reply, %1 bytes").arg(reply.size());
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "crc.h"
+#include "registers.h"
 
 bool isExceptionReply(const std::uint8_t *frame, int n)
 {
@@ -67,6 +68,55 @@ int buildLoopFrame(std::uint8_t *frame, std::uint8_t command, const std::uint8_t
         std::memcpy(frame + 3, payload, static_cast<std::size_t>(payloadLength));
     frame[length - 1] = kLoopDelimiter;
     return length;
+}
+
+int buildLoopRangeWrite(std::uint8_t *frame, float lower, float upper)
+{
+    std::uint8_t payload[kLoopRangeFrameLength - 4] = {0x00};
+    putFloatLittleEndian(payload + 1, lower);
+    putFloatLittleEndian(payload + 5, upper);
+    return buildLoopFrame(frame, LoopCommand::WriteRange, payload, int(sizeof payload));
+}
+
+float loopRangeLower(const std::uint8_t *frame)
+{
+    return floatFromLittleEndian(frame + 4);
+}
+
+float loopRangeUpper(const std::uint8_t *frame)
+{
+    return floatFromLittleEndian(frame + 8);
+}
+
+int buildCloudFrame(std::uint8_t *frame, std::uint8_t command, const std::uint8_t *payload,
+                    int payloadLength)
+{
+    frame[0] = kCloudHeader;
+    frame[1] = command;
+    if (payloadLength > 0)
+        std::memcpy(frame + 2, payload, static_cast<std::size_t>(payloadLength));
+    return 2 + payloadLength;
+}
+
+bool isReadReply(const std::uint8_t *reply, int n, std::uint8_t address, int registers)
+{
+    return n == readReplyLength(registers) && reply[0] == address && reply[1] == kModbusRead
+           && reply[2] == 2 * registers && crcTrailerMatches(reply, n);
+}
+
+bool isWriteEcho(const std::uint8_t *reply, int n, const std::uint8_t *request)
+{
+    return n == kWriteReplyLength && std::memcmp(reply, request, 6) == 0 && crcTrailerMatches(reply, n);
+}
+
+bool isLoopReply(const std::uint8_t *reply, int n)
+{
+    return n >= 4 && reply[0] == kLoopDelimiter && reply[n - 1] == kLoopDelimiter;
+}
+
+bool isSilentMeter(const std::uint8_t *value)
+{
+    return value[0] == 0xFF && value[1] == 0xFF && value[2] == 0xFF && value[3] == 0xFF;
 }
 
 static std::uint32_t floatBits(float value)

@@ -46,6 +46,37 @@ int buildWriteRequest(std::uint8_t *frame, std::uint8_t address, std::uint16_t f
 int buildLoopFrame(std::uint8_t *frame, std::uint8_t command, const std::uint8_t *payload,
                    int payloadLength);
 
+// The current-loop range is written AA 0D 01 00 <lower> <upper> AA, which gets no
+// answer, and read back in a reply of the same shape; each limit a little-endian float.
+constexpr int kLoopRangeFrameLength = 13;
+int buildLoopRangeWrite(std::uint8_t *frame, float lower, float upper);
+float loopRangeLower(const std::uint8_t *frame);
+float loopRangeUpper(const std::uint8_t *frame);
+
+// Cloud frame: 0x64, the command, then the payload as it stands: no length byte, no
+// terminator. A parameter's text fills what the parameter number leaves of the frame.
+constexpr int kMaxCloudText = kTxFrameSize - 3;
+int buildCloudFrame(std::uint8_t *frame, std::uint8_t command, const std::uint8_t *payload,
+                    int payloadLength);
+
+// Whole replies, as long as the gateway sends them.
+constexpr int readReplyLength(int registers)
+{
+    return 5 + 2 * registers;
+}
+constexpr int kWriteReplyLength = 8;
+constexpr int kLoopChannelReplyLength = 5;
+constexpr int kLoopRangeReplyLength = kLoopRangeFrameLength;
+
+// A read reply of this address for `registers` registers, with a good CRC.
+bool isReadReply(const std::uint8_t *reply, int n, std::uint8_t address, int registers);
+// A write acknowledgement: the request's first six bytes and their CRC.
+bool isWriteEcho(const std::uint8_t *reply, int n, const std::uint8_t *request);
+// A current-loop reply is checked by its delimiters only, as the gateway sends no CRC.
+bool isLoopReply(const std::uint8_t *reply, int n);
+// The gateway marks a meter that did not answer it with FF FF FF FF.
+bool isSilentMeter(const std::uint8_t *value);
+
 // IEEE 754 single precision, least significant byte first (current-loop frames)
 // and most significant byte first (the Modbus meter block).
 void putFloatLittleEndian(std::uint8_t *at, float value);

@@ -48,3 +48,9 @@ constexpr std::uint8_t DeviceName = 0x05;
 constexpr std::uint8_t PublishTopic = 0x06;
 constexpr std::uint8_t SubscribeTopic = 0x07;
 } // namespace CloudParameter
+
+// The MQTT options the gateway expects after a topic, whatever the user typed.
+namespace CloudTopicOptions {
+constexpr char Publish[] = ",0,0";
+constexpr char Subscribe[] = ",0";
+} // namespace CloudTopicOptions

@@ -84,6 +84,7 @@ struct Setting {
     const ValueRule *rule;   // the value, or the lower of a pair; null for a choice
     const ValueRule *second; // the upper of a pair
     QStringList choices;     // a choice's words, by register value
+    const char *unit = nullptr; // of a typed value, where it has one: "MHz"
 };
 
 // Every setting, in register order, the loop range last.

@@ -293,7 +293,7 @@ QByteArray GatewaySimulator::writeRegisters(GatewayState &gateway, const QByteAr
     }
     // The echo is built from the request, so an address change is acknowledged from the old address.
     const QByteArray reply = withCrc(frame.left(6));
-    for (int i = 0; i < count; ++i)
+    for (int i = 0; i < count && !m_settings.ignoreWrites; ++i)
         gateway.applyWrite(static_cast<std::uint16_t>(first + i), registerValue(b + 7 + 2 * i));
 
     if (first == GatewayRegister::Address)

@@ -26,6 +26,7 @@ struct SimulatorSettings
     double dropRate = 0.0; // the frame is not heard: no effect, no answer
     double corruptRate = 0.0; // the last byte of the reply is inverted (a bad CRC)
     double exceptionRate = 0.0; // a Modbus request gets exception 04 and has no effect
+    bool ignoreWrites = false; // a write is acknowledged but the old value kept, as by a write-protected gateway
     bool split = false; // every reply goes out in two pieces
     int splitGapMs = 50;
     std::uint32_t seed = 1;

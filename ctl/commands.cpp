@@ -1,0 +1,388 @@
+#include "commands.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonValue>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+#include "bus.h"
+#include "crc.h"
+#include "frames.h"
+#include "registers.h"
+
+namespace {
+
+constexpr int kPollPeriodMs = 1000;
+// Set by SIGINT and SIGTERM while polling.
+std::atomic<bool> g_stop{false};
+
+void requestStop(int)
+{
+    g_stop.store(true);
+}
+
+void stopOnSignals()
+{
+    struct sigaction action{};
+    action.sa_handler = requestStop;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+void printLine(const QString &line)
+{
+    std::fprintf(stdout, "%s\n", line.toLocal8Bit().constData());
+    // Scripts read as it comes, through a pipe as well.
+    std::fflush(stdout);
+}
+
+void complain(const QString &line)
+{
+    std::fprintf(stderr, "nvb8140t-ctl: %s\n", line.toLocal8Bit().constData());
+}
+
+const std::uint8_t *bytesOf(const QByteArray &frame)
+{
+    return reinterpret_cast<const std::uint8_t *>(frame.constData());
+}
+
+QByteArray frameOf(const std::uint8_t *frame, int n)
+{
+    return QByteArray(reinterpret_cast<const char *>(frame), n);
+}
+
+QByteArray modbusFrame(std::uint8_t *frame, int n)
+{
+    appendCrc(frame, n);
+    return frameOf(frame, n + 2);
+}
+
+float floatOfBits(std::uint32_t bits)
+{
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+std::uint32_t bitsOfFloat(float value)
+{
+    std::uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+bool validRead(const QByteArray &request, const QByteArray &reply)
+{
+    return isReadReply(bytesOf(reply), reply.size(), bytesOf(request)[0], registerValue(bytesOf(request) + 4));
+}
+
+bool validEcho(const QByteArray &request, const QByteArray &reply)
+{
+    return isWriteEcho(bytesOf(reply), reply.size(), bytesOf(request));
+}
+
+bool validLoop(const QByteArray &, const QByteArray &reply)
+{
+    return isLoopReply(bytesOf(reply), reply.size());
+}
+
+ReplyShape readShape(int registers)
+{
+    return {readReplyLength(registers), true, validRead};
+}
+
+const ReplyShape kEchoShape{kWriteReplyLength, true, validEcho};
+const ReplyShape kAnyAnswer{ReplyShape::kAny, false, nullptr};
+const ReplyShape kNoAnswer{};
+
+// The gateway at one address; each call says what went wrong on stderr and
+// returns an exit status, or kInterrupted.
+class Gateway
+{
+public:
+    static constexpr int kInterrupted = -1;
+
+    Gateway(Bus &bus, int address) : m_bus(bus), m_address(static_cast<std::uint8_t>(address)) {}
+
+    int ask(const QString &what, const QByteArray &request, const ReplyShape &shape, QByteArray *reply = nullptr)
+    {
+        const Reply answer = m_bus.exchange(request, shape);
+        if (reply)
+            *reply = answer.bytes;
+        switch (answer.outcome) {
+        case Reply::Answered:
+            return Exit::Ok;
+        case Reply::Interrupted:
+            return kInterrupted;
+        case Reply::Exception:
+            complain(what, answer.problem);
+            return Exit::Exception;
+        case Reply::Silent:
+            break;
+        }
+        complain(what, answer.problem);
+        return Exit::NoAnswer;
+    }
+
+    void complain(const QString &what, const QString &text) const
+    {
+        ::complain(QStringLiteral("gateway %1: %2: %3").arg(m_address).arg(what, text));
+    }
+
+    int read(const Setting &setting, QVector<std::uint32_t> *values)
+    {
+        std::uint8_t frame[kTxFrameSize];
+        QByteArray reply;
+        const QString name = QLatin1String(setting.name);
+        switch (setting.encoding) {
+        case Encoding::Channel: {
+            // Read by the current-loop frame; the reply is AA 05 0C ch AA.
+            const QByteArray request = frameOf(frame, buildLoopFrame(frame, LoopCommand::ReadChannel, nullptr, 0));
+            const int status = ask(name, request, {kLoopChannelReplyLength, false, validLoop}, &reply);
+            if (status == Exit::Ok)
+                *values = {bytesOf(reply)[3]};
+            return status;
+        }
+        case Encoding::LoopFloats: {
+            const QByteArray request = frameOf(frame, buildLoopFrame(frame, LoopCommand::ReadRange, nullptr, 0));
+            const int status = ask(name, request, {kLoopRangeReplyLength, false, validLoop}, &reply);
+            if (status == Exit::Ok)
+                *values = {bitsOfFloat(loopRangeLower(bytesOf(reply))), bitsOfFloat(loopRangeUpper(bytesOf(reply)))};
+            return status;
+        }
+        default: {
+            const int count = registerCount(setting);
+            const QByteArray request = modbusFrame(frame, buildReadRequest(frame, m_address, setting.reg, count));
+            const int status = ask(name, request, readShape(count), &reply);
+            values->clear();
+            for (int i = 0; status == Exit::Ok && i < count; ++i)
+                values->append(registerValue(bytesOf(reply) + 3 + 2 * i));
+            return status;
+        }
+        }
+    }
+
+    int write(const Setting &setting, const QVector<std::uint32_t> &values)
+    {
+        std::uint8_t frame[kTxFrameSize];
+        const QString name = QLatin1String(setting.name);
+        if (setting.encoding == Encoding::LoopFloats) {
+            const int n = buildLoopRangeWrite(frame, floatOfBits(values.at(0)), floatOfBits(values.at(1)));
+            return ask(name, frameOf(frame, n), kNoAnswer);
+        }
+        // The channel too is written to its register, counted from 0.
+        std::uint16_t words[2] = {};
+        for (int i = 0; i < values.size() && i < 2; ++i)
+            words[i] = static_cast<std::uint16_t>(values.at(i));
+        const int n = buildWriteRequest(frame, m_address, setting.reg, words, registerCount(setting));
+        return ask(name, modbusFrame(frame, n), kEchoShape);
+    }
+
+    int readMeters(int meters, QByteArray *reply)
+    {
+        std::uint8_t frame[kTxFrameSize];
+        const int registers = 2 * meters;
+        const QByteArray request =
+            modbusFrame(frame, buildReadRequest(frame, m_address, GatewayRegister::MeterBlock, registers));
+        return ask(QStringLiteral("meters"), request, readShape(registers), reply);
+    }
+
+private:
+    Bus &m_bus;
+    std::uint8_t m_address;
+};
+
+int scan(Bus &bus, const CtlOptions &options)
+{
+    int found = 0;
+    for (int address = options.from; address <= options.to; ++address) {
+        std::uint8_t frame[kTxFrameSize];
+        const auto target = static_cast<std::uint8_t>(address);
+        const QByteArray request = modbusFrame(frame, buildReadRequest(frame, target, GatewayRegister::Address, 1));
+        const Reply reply = bus.exchange(request, readShape(1));
+        // An exception or a garbled reply means something is there; it is worth a word.
+        if (reply.outcome == Reply::Exception || reply.heard)
+            Gateway(bus, address).complain(QStringLiteral("address"), reply.problem);
+        if (reply.outcome == Reply::Answered || reply.outcome == Reply::Exception) {
+            printLine(QString::number(address));
+            ++found;
+        }
+    }
+    if (found > 0)
+        return Exit::Ok;
+    complain(QStringLiteral("no gateway answered at addresses %1 to %2").arg(options.from).arg(options.to));
+    return Exit::NoAnswer;
+}
+
+// Numbers as JSON numbers, words and hexadecimal values as strings, pairs as arrays.
+QJsonValue jsonOf(const Setting &setting, const QString &text)
+{
+    const auto number = [](const QString &part) {
+        bool ok = false;
+        const double value = part.toDouble(&ok);
+        // nan and inf have no JSON number; they stay words.
+        return ok && std::isfinite(value) ? QJsonValue(value) : QJsonValue(part);
+    };
+    switch (setting.encoding) {
+    case Encoding::Choice:
+    case Encoding::HexWord:
+        return text;
+    case Encoding::Tenths:
+    case Encoding::LoopFloats: {
+        const QStringList parts = text.split(QLatin1Char(','));
+        return QJsonArray{number(parts.value(0)), number(parts.value(1))};
+    }
+    default:
+        return number(text);
+    }
+}
+
+// In the order asked, which QJsonObject would not keep.
+QString jsonObject(const QVector<QPair<const Setting *, QString>> &read)
+{
+    QStringList members;
+    for (const auto &entry : read) {
+        const QByteArray wrapped = QJsonDocument(QJsonArray{QString::fromLatin1(entry.first->name),
+                                                            jsonOf(*entry.first, entry.second)})
+                                       .toJson(QJsonDocument::Compact);
+        // ["name",value] becomes "name":value
+        QString member = QString::fromUtf8(wrapped.mid(1, wrapped.size() - 2));
+        member[member.indexOf(QLatin1String("\","), 1) + 1] = QLatin1Char(':');
+        members << member;
+    }
+    return QLatin1Char('{') + members.join(QLatin1Char(',')) + QLatin1Char('}');
+}
+
+int get(Gateway &gateway, const CtlOptions &options)
+{
+    QVector<QPair<const Setting *, QString>> read;
+    int status = Exit::Ok;
+    for (const Setting *setting : options.names) {
+        QVector<std::uint32_t> values;
+        status = gateway.read(*setting, &values);
+        if (status != Exit::Ok)
+            break;
+        const QString text = valueText(*setting, values);
+        read.append({setting, text});
+        if (!options.json)
+            printLine(QLatin1String(setting->name) + QLatin1Char('=') + text);
+    }
+    // What was read before a failure is printed too; the status tells it is not all.
+    if (options.json && !read.isEmpty())
+        printLine(jsonObject(read));
+    return status;
+}
+
+// Compared as the gateway shows both values, so that an encoding that keeps
+// only the low byte compares fairly.
+int set(Gateway &gateway, const CtlOptions &options)
+{
+    for (const Assignment &assignment : options.assignments) {
+        const Setting &setting = *assignment.setting;
+        int status = gateway.write(setting, assignment.values);
+        QVector<std::uint32_t> values;
+        if (status == Exit::Ok)
+            status = gateway.read(setting, &values);
+        if (status != Exit::Ok)
+            return status;
+        const QString written = valueText(setting, assignment.values);
+        const QString read = valueText(setting, values);
+        if (written != read) {
+            gateway.complain(QLatin1String(setting.name),
+                             QStringLiteral("wrote %1, read back %2").arg(written, read));
+            return Exit::Mismatch;
+        }
+        printLine(QLatin1String(setting.name) + QLatin1Char('=') + read);
+    }
+    return Exit::Ok;
+}
+
+QString timeStamp()
+{
+    QDateTime now = QDateTime::currentDateTime();
+    now.setOffsetFromUtc(now.offsetFromUtc());
+    return now.toString(Qt::ISODateWithMs);
+}
+
+int poll(Gateway &gateway, const CtlOptions &options)
+{
+    QStringList header{QStringLiteral("time")};
+    for (int m = 1; m <= options.meters; ++m)
+        header << QStringLiteral("meter%1").arg(m);
+    printLine(header.join(QLatin1Char(',')));
+
+    QElapsedTimer clock;
+    clock.start();
+    qint64 due = 0;
+    for (int done = 0; options.count == 0 || done < options.count; ++done) {
+        while (clock.elapsed() < due && !g_stop.load())
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::min<qint64>(due - clock.elapsed(), 50)));
+        if (g_stop.load())
+            return Exit::Ok;
+        QStringList line{timeStamp()};
+        QByteArray reply;
+        const int status = gateway.readMeters(options.meters, &reply);
+        if (status == Gateway::kInterrupted)
+            return Exit::Ok;
+        if (status != Exit::Ok)
+            return status;
+        for (int m = 0; m < options.meters; ++m) {
+            const std::uint8_t *value = bytesOf(reply) + 3 + 4 * m;
+            line << (isSilentMeter(value) ? QStringLiteral("timeout")
+                                          : QString::number(floatFromBigEndian(value), 'f', 4));
+        }
+        printLine(line.join(QLatin1Char(',')));
+        // Once a second from the start; a poll that ran late is not made up for.
+        due = std::max(due + kPollPeriodMs, clock.elapsed());
+    }
+    return Exit::Ok;
+}
+
+int cloud(Gateway &gateway, const CtlOptions &options)
+{
+    std::uint8_t frame[kTxFrameSize];
+    for (const CloudText &parameter : options.cloud) {
+        const QByteArray payload = QByteArray(1, static_cast<char>(parameter.parameter)) + parameter.text;
+        const int n = buildCloudFrame(frame, kCloudWriteParameter, bytesOf(payload), payload.size());
+        // Like the window, any answer will do.
+        const int status = gateway.ask(QLatin1String(parameter.option), frameOf(frame, n), kAnyAnswer);
+        if (status != Exit::Ok)
+            return status;
+    }
+    if (options.connect)
+        return gateway.ask(QStringLiteral("connect"), frameOf(frame, buildCloudFrame(frame, kCloudConnect, nullptr, 0)),
+                           kNoAnswer);
+    return Exit::Ok;
+}
+
+} // namespace
+
+int runCommand(const CtlOptions &options)
+{
+    if (options.command == Command::Poll)
+        stopOnSignals();
+    Bus bus(options.timeoutMs, options.retries, options.verbose, &g_stop);
+    QString error;
+    if (!bus.open(options.port, options.baud, options.parity, &error)) {
+        complain(error);
+        return Exit::NoAnswer;
+    }
+    Gateway gateway(bus, options.address);
+    switch (options.command) {
+    case Command::Scan: return scan(bus, options);
+    case Command::Get: return get(gateway, options);
+    case Command::Set: return set(gateway, options);
+    case Command::Poll: return poll(gateway, options);
+    case Command::Cloud: return cloud(gateway, options);
+    }
+    return Exit::Usage;
+}

@@ -1,0 +1,453 @@
+#include "options.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QSet>
+
+#include <algorithm>
+#include <functional>
+#include <cstdio>
+#include <optional>
+
+#include "frames.h"
+#include "registers.h"
+#include "replytable.h"
+
+namespace {
+
+constexpr int kMinTimeoutMs = 10;
+constexpr int kMaxTimeoutMs = 60000;
+constexpr int kMaxRetries = 10;
+constexpr int kMaxCount = 1000000;
+
+const char *const kCommandNames[] = {"scan", "get", "set", "poll", "cloud"};
+
+QString commandList()
+{
+    return QStringLiteral("scan, get, set, poll or cloud");
+}
+
+bool parseInt(const QString &text, int low, int high, int *value)
+{
+    bool ok = false;
+    const int v = text.trimmed().toInt(&ok, 10);
+    if (!ok || v < low || v > high)
+        return false;
+    *value = v;
+    return true;
+}
+
+// Each check stores a valid value and returns nothing, or says what a valid one is.
+
+QString checkInt(const QString &text, int low, int high, int *value)
+{
+    return parseInt(text, low, high, value) ? QString() : QStringLiteral("expected %1 to %2").arg(low).arg(high);
+}
+
+// Bus addresses by the same rule as the window's address field.
+QString checkAddress(const QString &text, int *value)
+{
+    const std::optional<std::int64_t> address = wireValue(Rule::Address, text.trimmed());
+    if (!address)
+        return QStringLiteral("expected ") + rangeText(Rule::Address, " to ");
+    *value = static_cast<int>(*address);
+    return QString();
+}
+
+// The line speeds the gateway can be set to.
+QStringList baudRates()
+{
+    return findSetting(QStringLiteral("baud"))->choices;
+}
+
+QString orList(QStringList words)
+{
+    const QString last = words.takeLast();
+    return words.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
+}
+
+QString checkBaud(const QString &text, CtlOptions *options)
+{
+    if (!baudRates().contains(text.trimmed()))
+        return QStringLiteral("expected ") + orList(baudRates());
+    options->baud = text.trimmed().toInt();
+    return QString();
+}
+
+QString checkParity(const QString &text, CtlOptions *options)
+{
+    const QString p = text.trimmed().toUpper();
+    if (p != QLatin1String("N") && p != QLatin1String("O") && p != QLatin1String("E"))
+        return QStringLiteral("expected N, O or E");
+    options->parity = p.at(0).toLatin1();
+    return QString();
+}
+
+QString checkPort(const QString &text, CtlOptions *options)
+{
+    options->port = text;
+    return text.isEmpty() ? QStringLiteral("expected a device path") : QString();
+}
+
+void addCloudText(CtlOptions *options, const char *option, std::uint8_t parameter, const QByteArray &text)
+{
+    options->cloud.append({option, parameter, text});
+    std::sort(options->cloud.begin(), options->cloud.end(),
+              [](const CloudText &a, const CloudText &b) { return a.parameter < b.parameter; });
+}
+
+// A text that does not fit is refused whole: a cut topic would be taken by the
+// gateway and fail later, far from its cause.
+QString checkCloudText(const QString &text, const char *option, std::uint8_t parameter, const char *suffix,
+                       CtlOptions *options)
+{
+    const QByteArray utf8 = text.toUtf8() + suffix;
+    const int room = kMaxCloudText - static_cast<int>(qstrlen(suffix));
+    if (text.isEmpty() || utf8.size() > kMaxCloudText) {
+        QString expected = QStringLiteral("expected 1 to %1 bytes of UTF-8").arg(room);
+        if (*suffix)
+            expected += QStringLiteral(" (%1 with '%2' appended)").arg(kMaxCloudText).arg(QLatin1String(suffix));
+        return expected;
+    }
+    addCloudText(options, option, parameter, utf8);
+    return QString();
+}
+
+QString cloudHelp(const char *what, const char *suffix)
+{
+    const int room = kMaxCloudText - static_cast<int>(qstrlen(suffix));
+    QString text = QStringLiteral("cloud: %1, 1 to %2 bytes").arg(QLatin1String(what)).arg(room);
+    if (*suffix)
+        text += QStringLiteral("; '%1' is appended").arg(QLatin1String(suffix));
+    return text + QLatin1Char('.');
+}
+
+// The secret never comes from the command line, where the process list shows it,
+// and no message repeats it.
+QString checkSecretFile(const QString &path, CtlOptions *options)
+{
+    QFile file;
+    const bool opened = path == QLatin1String("-") ? file.open(stdin, QIODevice::ReadOnly)
+                                                    : (file.setFileName(path), file.open(QIODevice::ReadOnly));
+    if (path.isEmpty() || !opened)
+        return QStringLiteral("expected a readable file or '-' for standard input (%1)").arg(file.errorString());
+    QByteArray secret = file.readAll();
+    if (secret.endsWith('\n'))
+        secret.chop(secret.endsWith("\r\n") ? 2 : 1);
+    if (secret.contains('\n') || secret.contains('\r'))
+        return QStringLiteral("expected the secret on one line");
+    if (secret.isEmpty() || secret.size() > kMaxCloudText)
+        return QStringLiteral("expected a secret of 1 to %1 bytes, found %2").arg(kMaxCloudText).arg(secret.size());
+    addCloudText(options, "secret", CloudParameter::DeviceSecret, secret);
+    return QString();
+}
+
+struct Option
+{
+    const char *name;
+    const char *valueName; // null for a flag
+    QString description;
+    const char *command; // the one command it applies to; null for all
+    std::function<QString(const QString &, CtlOptions *)> check;
+};
+
+// In the order --help lists them.
+const QVector<Option> &optionList()
+{
+    const QString addresses = rangeText(Rule::Address, " to ");
+    static const QVector<Option> options = {
+        {"port", "PATH", QStringLiteral("Serial port of the RS485 adapter (required)."), nullptr, checkPort},
+        {"baud", "N", QStringLiteral("Line speed: %1 (default 9600).").arg(orList(baudRates())), nullptr, checkBaud},
+        {"parity", "N|O|E", QStringLiteral("None, odd or even (default N)."), nullptr, checkParity},
+        {"address", "A", QStringLiteral("The gateway's bus address, %1 (default 1).").arg(addresses), nullptr,
+         [](const QString &v, CtlOptions *o) { return checkAddress(v, &o->address); }},
+        {"timeout", "MS",
+         QStringLiteral("Wait for each answer, %1 to %2 ms (default 1000).").arg(kMinTimeoutMs).arg(kMaxTimeoutMs),
+         nullptr, [](const QString &v, CtlOptions *o) { return checkInt(v, kMinTimeoutMs, kMaxTimeoutMs, &o->timeoutMs); }},
+        {"retries", "N", QStringLiteral("Tries after the first, for each request, 0 to %1 (default 2).").arg(kMaxRetries),
+         nullptr, [](const QString &v, CtlOptions *o) { return checkInt(v, 0, kMaxRetries, &o->retries); }},
+        {"from", "A", QStringLiteral("scan: first address, %1 (default 1).").arg(addresses), "scan",
+         [](const QString &v, CtlOptions *o) { return checkAddress(v, &o->from); }},
+        {"to", "A", QStringLiteral("scan: last address, %1 (default 247).").arg(addresses), "scan",
+         [](const QString &v, CtlOptions *o) { return checkAddress(v, &o->to); }},
+        {"json", nullptr,
+         QStringLiteral("get: print one JSON object: numbers as JSON numbers, choice words and hexadecimal "
+                        "values as strings, pairs as two-element arrays."),
+         "get", [](const QString &, CtlOptions *o) { o->json = true; return QString(); }},
+        {"meters", "N", QStringLiteral("poll: meters to read, 1 to %1 (required).").arg(kMaxMeters), "poll",
+         [](const QString &v, CtlOptions *o) { return checkInt(v, 1, kMaxMeters, &o->meters); }},
+        {"count", "K", QStringLiteral("poll: stop after K polls, 1 to %1 (default: at SIGINT or SIGTERM).").arg(kMaxCount),
+         "poll", [](const QString &v, CtlOptions *o) { return checkInt(v, 1, kMaxCount, &o->count); }},
+        {"region", "R", cloudHelp("the region", ""), "cloud",
+         [](const QString &v, CtlOptions *o) { return checkCloudText(v, "region", CloudParameter::Region, "", o); }},
+        {"property", "P", cloudHelp("the device property", ""), "cloud",
+         [](const QString &v, CtlOptions *o) {
+             return checkCloudText(v, "property", CloudParameter::DeviceProperty, "", o);
+         }},
+        {"secret-file", "F",
+         QStringLiteral("cloud: read the device secret, one line of 1 to %1 bytes, from file F, or from "
+                        "standard input for '-'; one trailing newline is dropped. It is never printed.")
+             .arg(kMaxCloudText),
+         "cloud", checkSecretFile},
+        {"name", "N", cloudHelp("the device name", ""), "cloud",
+         [](const QString &v, CtlOptions *o) { return checkCloudText(v, "name", CloudParameter::DeviceName, "", o); }},
+        {"publish", "T", cloudHelp("the publish topic", CloudTopicOptions::Publish),
+         "cloud",
+         [](const QString &v, CtlOptions *o) {
+             return checkCloudText(v, "publish", CloudParameter::PublishTopic, CloudTopicOptions::Publish, o);
+         }},
+        {"subscribe", "T",
+         cloudHelp("the subscribe topic", CloudTopicOptions::Subscribe), "cloud",
+         [](const QString &v, CtlOptions *o) {
+             return checkCloudText(v, "subscribe", CloudParameter::SubscribeTopic, CloudTopicOptions::Subscribe, o);
+         }},
+        {"connect", nullptr, QStringLiteral("cloud: tell the gateway to connect, after the writes."), "cloud",
+         [](const QString &, CtlOptions *o) { o->connect = true; return QString(); }},
+    };
+    return options;
+}
+
+void addOptions(QCommandLineParser *parser)
+{
+    parser->setApplicationDescription(QStringLiteral(
+        "Reads and writes the settings of an NVB8140T radio gateway on an RS485 bus,\n"
+        "for scripts and commissioning. Errors go to stderr, one line each."));
+    for (const Option &option : optionList())
+        parser->addOption(QCommandLineOption(QLatin1String(option.name), option.description,
+                                             QLatin1String(option.valueName)));
+    parser->addOption({{QStringLiteral("v"), QStringLiteral("verbose")},
+                       QStringLiteral("Trace every frame sent and received on stderr, with its meaning.")});
+    // Not addVersionOption(): that one would take -v as well.
+    parser->addOption({QStringLiteral("version"), QStringLiteral("Show the version.")});
+    parser->addOption({{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this text.")});
+    parser->addPositionalArgument(QStringLiteral("command"), commandList() + QStringLiteral(", see below."),
+                                  QStringLiteral("command [args...]"));
+}
+
+QString parseFailure(const QCommandLineParser &parser)
+{
+    if (!parser.unknownOptionNames().isEmpty()) {
+        const QString name = parser.unknownOptionNames().first();
+        return QStringLiteral("unknown option '%1%2'").arg(name.size() == 1 ? "-" : "--", name);
+    }
+    // Qt's own words ("Missing value after '--meters'."), in the style of our other messages.
+    QString text = parser.errorText();
+    text[0] = text.at(0).toLower();
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    return text;
+}
+
+// The address is where the gateway is found, not one of its settings here.
+const Setting *namedSetting(const QString &name, QString *error)
+{
+    const Setting *setting = findSetting(name);
+    if (!setting) {
+        *error = QStringLiteral("unknown setting '%1' (see --help)").arg(name);
+        return nullptr;
+    }
+    if (setting->reg == GatewayRegister::Address) {
+        *error = QStringLiteral("'address' is not a setting here; the gateway is chosen with --address");
+        return nullptr;
+    }
+    return setting;
+}
+
+bool takeNames(const QStringList &words, CtlOptions *options, QString *error)
+{
+    for (const QString &name : words) {
+        const Setting *setting = namedSetting(name, error);
+        if (!setting)
+            return false;
+        if (options->names.contains(setting)) {
+            *error = QStringLiteral("%1 is named twice").arg(name);
+            return false;
+        }
+        options->names.append(setting);
+    }
+    if (options->names.isEmpty()) {
+        for (const Setting &setting : gatewaySettings()) {
+            if (setting.reg != GatewayRegister::Address)
+                options->names.append(&setting);
+        }
+    }
+    return true;
+}
+
+bool takeAssignments(const QStringList &words, CtlOptions *options, QString *error)
+{
+    if (words.isEmpty()) {
+        *error = QStringLiteral("set needs at least one NAME=VALUE");
+        return false;
+    }
+    for (const QString &word : words) {
+        const int equals = word.indexOf(QLatin1Char('='));
+        if (equals < 0) {
+            *error = QStringLiteral("expected NAME=VALUE, got '%1'").arg(word);
+            return false;
+        }
+        const QString name = word.left(equals);
+        const QString value = word.mid(equals + 1);
+        const Setting *setting = namedSetting(name, error);
+        if (!setting)
+            return false;
+        for (const Assignment &earlier : options->assignments) {
+            if (earlier.setting == setting) {
+                *error = QStringLiteral("%1 is given twice").arg(name);
+                return false;
+            }
+        }
+        QString reason;
+        const auto values = parseSetting(*setting, value, &reason);
+        if (!values) {
+            *error = QStringLiteral("invalid value '%1' for %2: %3").arg(value, name, reason);
+            return false;
+        }
+        options->assignments.append({setting, *values});
+    }
+    return true;
+}
+
+bool takeCommand(const QStringList &positional, CtlOptions *options, QString *error)
+{
+    if (positional.isEmpty()) {
+        *error = QStringLiteral("no command given (expected %1)").arg(commandList());
+        return false;
+    }
+    const auto *found = std::find(std::begin(kCommandNames), std::end(kCommandNames), positional.first());
+    if (found == std::end(kCommandNames)) {
+        *error = QStringLiteral("unknown command '%1' (expected %2)").arg(positional.first(), commandList());
+        return false;
+    }
+    options->command = static_cast<Command>(found - std::begin(kCommandNames));
+    const QStringList rest = positional.mid(1);
+    switch (options->command) {
+    case Command::Get:
+        return takeNames(rest, options, error);
+    case Command::Set:
+        return takeAssignments(rest, options, error);
+    default:
+        if (!rest.isEmpty()) {
+            *error = QStringLiteral("unexpected argument '%1' after %2").arg(rest.first(), positional.first());
+            return false;
+        }
+        return true;
+    }
+}
+
+// What a command needs beyond its options' own values.
+QString commandFailure(const CtlOptions &options)
+{
+    if (options.port.isEmpty())
+        return QStringLiteral("--port PATH is required");
+    if (options.command == Command::Scan && options.from > options.to)
+        return QStringLiteral("--from %1 is above --to %2").arg(options.from).arg(options.to);
+    if (options.command == Command::Poll && options.meters == 0)
+        return QStringLiteral("poll needs --meters N, 1 to %1").arg(kMaxMeters);
+    if (options.command == Command::Cloud && options.cloud.isEmpty() && !options.connect)
+        return QStringLiteral("cloud needs at least one of --region, --property, --secret-file, --name, "
+                              "--publish, --subscribe or --connect");
+    return QString();
+}
+
+QString settingsHelp()
+{
+    QString text = QStringLiteral("Settings (NAME and its valid values; a pair is written LOWER,UPPER):\n");
+    for (const Setting &setting : gatewaySettings()) {
+        if (setting.reg == GatewayRegister::Address)
+            continue;
+        QString values = setting.encoding == Encoding::Choice ? setting.choices.join(QStringLiteral(", "))
+                                                              : rangeText(*setting.rule, " to ");
+        if (setting.second)
+            values = QStringLiteral("LOWER,UPPER, each ") + values;
+        if (setting.unit)
+            values += QLatin1Char(' ') + QLatin1String(setting.unit);
+        text += QStringLiteral("  %1%2\n").arg(QLatin1String(setting.name), -20).arg(values);
+    }
+    return text;
+}
+
+} // namespace
+
+ParseOutcome parseCommandLine(const QStringList &arguments, CtlOptions *options, QString *error)
+{
+    QCommandLineParser parser;
+    addOptions(&parser);
+    if (!parser.parse(arguments)) {
+        *error = parseFailure(parser);
+        return ParseOutcome::UsageError;
+    }
+    if (parser.isSet(QStringLiteral("help")))
+        return ParseOutcome::Help;
+    if (parser.isSet(QStringLiteral("version")))
+        return ParseOutcome::Version;
+
+    CtlOptions result;
+    result.verbose = parser.isSet(QStringLiteral("verbose"));
+    if (!takeCommand(parser.positionalArguments(), &result, error))
+        return ParseOutcome::UsageError;
+    const QString command = parser.positionalArguments().first();
+    for (const Option &option : optionList()) {
+        const QString name = QLatin1String(option.name);
+        if (!parser.isSet(name))
+            continue;
+        if (option.command && command != QLatin1String(option.command)) {
+            *error = QStringLiteral("--%1 applies to %2 only").arg(name, QLatin1String(option.command));
+            return ParseOutcome::UsageError;
+        }
+        // Of an option given twice, neither is taken for the one meant.
+        const QStringList values = option.valueName ? parser.values(name) : QStringList(QString());
+        if (values.size() > 1) {
+            *error = QStringLiteral("--%1 is given twice").arg(name);
+            return ParseOutcome::UsageError;
+        }
+        const QString expected = option.check(values.first(), &result);
+        if (!expected.isEmpty()) {
+            *error = QStringLiteral("invalid value '%1' for --%2: %3").arg(values.first(), name, expected);
+            return ParseOutcome::UsageError;
+        }
+    }
+    *error = commandFailure(result);
+    if (!error->isEmpty())
+        return ParseOutcome::UsageError;
+    *options = result;
+    return ParseOutcome::Run;
+}
+
+QString helpText()
+{
+    QCommandLineParser parser;
+    addOptions(&parser);
+    return parser.helpText() + QStringLiteral(
+        "\n"
+        "Commands:\n"
+        "  scan [--from A] [--to A]\n"
+        "      Print each address that answers, one per line, in order. With the\n"
+        "      defaults each silent address costs three tries of 1 s, so a full scan\n"
+        "      takes about 12 minutes; --timeout 100 --retries 0 takes about 25 s.\n"
+        "  get [NAME...] [--json]\n"
+        "      Print the settings named, or all in the order below, as NAME=VALUE lines.\n"
+        "  set NAME=VALUE...\n"
+        "      Write each setting, read it back and compare; print what was read back.\n"
+        "      Every value is checked first: one refusal and nothing is sent.\n"
+        "  poll --meters N [--count K]\n"
+        "      Read the meters once a second and print CSV: a header, then a time stamp\n"
+        "      and one column a meter, \"timeout\" for a meter that did not answer.\n"
+        "  cloud [--region R] [--property P] [--secret-file F] [--name N]\n"
+        "        [--publish T] [--subscribe T] [--connect]\n"
+        "      Write the cloud parameters given, in this order, then connect if asked.\n"
+        "\n"
+        "Cloud frames and the current-loop frames (loop-channel read, loop-range) carry\n"
+        "no address: every gateway on the bus takes them, whatever --address says.\n"
+        "\n")
+        + settingsHelp() + QStringLiteral(
+        "\n"
+        "Exit status: 0 success; 1 the gateway did not answer after the retries, or the\n"
+        "port cannot be opened; 2 bad usage or an invalid value, nothing sent; 3 a Modbus\n"
+        "exception; 4 a setting read back differs from what was written.\n");
+}
+
+QString versionText()
+{
+    return QStringLiteral("nvb8140t-ctl " NVB_VERSION);
+}
