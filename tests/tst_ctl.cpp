@@ -5,6 +5,7 @@
 #include <csignal>
 #include <thread>
 
+#include "decoder.h"
 #include "gatewaysimulator.h"
 #include "lineserver.h"
 #include "ptyline.h"
@@ -32,7 +33,7 @@ struct Bus
     {
         server.openPseudoTerminal(&error);
         server.setTrafficLog([this](const QString &line) {
-            static const QRegularExpression received(QStringLiteral(" rx ((?:[0-9A-F]{2} ?)+)"));
+            static const QRegularExpression received(QStringLiteral(" rx ((?:(?:[0-9A-F]{2}|\\*\\*) ?)+)"));
             const QRegularExpressionMatch match = received.match(line);
             if (match.hasMatch())
                 heard << match.captured(1).trimmed();
@@ -118,9 +119,10 @@ QStringList wire(const char *frames)
     return out;
 }
 
+// As the simulator logs it: the device secret masked.
 QString cloudFrame(int parameter, const QByteArray &text)
 {
-    return QString::fromLatin1((QByteArray("\x64\x64") + char(parameter) + text).toHex(' ').toUpper());
+    return maskedHex(QByteArray("\x64\x64") + char(parameter) + text);
 }
 
 QString errorLine(const QString &text)
