@@ -16,8 +16,6 @@ namespace {
 
 constexpr int kPollIntervalMs = 1000;
 constexpr int kRowsPerPair = 7;
-// The gateway marks a meter that did not answer it with these four bytes.
-constexpr std::uint8_t kSilentMeter[4] = {0xFF, 0xFF, 0xFF, 0xFF};
 
 } // namespace
 
@@ -72,7 +70,7 @@ void Qwa::handleAcquisitionReply(const std::uint8_t *reply, int n)
     ui.tableWidget->clearContents();
     for (int index = 0; index < meters; ++index) {
         const std::uint8_t *value = reply + 3 + 4 * index;
-        const QString text = std::equal(value, value + 4, kSilentMeter)
+        const QString text = isSilentMeter(value)
                                  ? QStringLiteral("超时")
                                  : QString::number(floatFromBigEndian(value), 'f', 4);
         const int row = index % kRowsPerPair;

@@ -4,7 +4,6 @@
 #include <QString>
 
 #include <cstdint>
-#include <cstring>
 
 #include "frames.h"
 #include "qwa.h"
@@ -14,16 +13,11 @@
 
 namespace {
 
-// Header, command and parameter number leave the rest of the transmit buffer to the text.
-constexpr int kMaxParameterBytes = kTxFrameSize - 3;
-
-// 0x64, the command, then the payload as it stands: no length byte, no terminator.
+// 0x64, the command, then the payload as it stands.
 int buildCloudFrame(std::uint8_t *frame, std::uint8_t command, const QByteArray &payload)
 {
-    frame[0] = kCloudHeader;
-    frame[1] = command;
-    std::memcpy(frame + 2, payload.constData(), static_cast<std::size_t>(payload.size()));
-    return 2 + payload.size();
+    return ::buildCloudFrame(frame, command, reinterpret_cast<const std::uint8_t *>(payload.constData()),
+                             payload.size());
 }
 
 QByteArray parameterPayload(std::uint8_t parameter, const QByteArray &text)
@@ -38,7 +32,7 @@ QByteArray parameterPayload(std::uint8_t parameter, const QByteArray &text)
 void Qwa::sendCloudParameter(std::uint8_t parameter, const QString &text)
 {
     const QByteArray utf8 = text.toUtf8();
-    if (utf8.size() > kMaxParameterBytes) {
+    if (utf8.size() > kMaxCloudText) {
         QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("内容过长，最多67字节"));
         return;
     }

@@ -64,10 +64,7 @@ void Qwa::on_BtoBSxiugai_clicked()
     if (!upper)
         return;
     awaitReply(Code::WriteLoopRange);
-    std::uint8_t payload[9] = {0x00};
-    putFloatLittleEndian(payload + 1, *lower);
-    putFloatLittleEndian(payload + 5, *upper);
-    sendRaw(buildLoopFrame(txFrame, LoopCommand::WriteRange, payload, int(sizeof payload)));
+    sendRaw(buildLoopRangeWrite(txFrame, *lower, *upper));
     pulseProgressBar();
 }
 
