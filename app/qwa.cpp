@@ -11,6 +11,17 @@
 
 namespace {
 
+// Asking the system for its ports takes as long as building the form. The
+// question is put before anything else is built, the window's base included,
+// and the answer is taken when the form is there.
+std::future<QList<QSerialPortInfo>> portsAsked;
+
+QWidget *askingForPorts(QWidget *parent)
+{
+    portsAsked = std::async(std::launch::async, &QSerialPortInfo::availablePorts);
+    return parent;
+}
+
 // Pseudo-terminals (the simulator's, a test's) are never listed by the system.
 QStringList extraPortPaths()
 {
@@ -20,7 +31,7 @@ QStringList extraPortPaths()
 } // namespace
 
 Qwa::Qwa(QWidget *parent)
-    : QWidget(parent),
+    : QWidget(askingForPorts(parent)),
       pendingCommand(0),
       radioGroup(nullptr),
       searchTimer(nullptr),
@@ -28,9 +39,6 @@ Qwa::Qwa(QWidget *parent)
       portOpen(false),
       searchAddress(1)
 {
-    // Asking the system for its ports takes as long as building the form, so
-    // both happen at once.
-    std::future<QList<QSerialPortInfo>> systemPorts = std::async(std::launch::async, &QSerialPortInfo::availablePorts);
     searchTimer = new QTimer(this);
     connect(searchTimer, &QTimer::timeout, this, &Qwa::sousuodizhi);
     acquireTimer = new QTimer(this);
@@ -56,7 +64,7 @@ Qwa::Qwa(QWidget *parent)
     ui.progressBar->setRange(0, 247);
     ui.comchuankou->installEventFilter(this);
     portOpen = false;
-    fillPortList(systemPorts.get());
+    fillPortList(portsAsked.get());
     // A port given to this run (the simulator's) is the one to open.
     const int extraPorts = extraPortPaths().size();
     if (extraPorts > 0)
