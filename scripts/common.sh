@@ -1,7 +1,10 @@
 # Shared by the run and test scripts.
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-BUILD_PACKAGES=(build-essential cmake pkg-config qtbase5-dev libqt5serialport5-dev qttools5-dev
-                qttools5-dev-tools qtbase5-private-dev libmodbus-dev fonts-noto-cjk fonts-dejavu-core)
+COMMON_PACKAGES=(build-essential cmake pkg-config libmodbus-dev fonts-noto-cjk fonts-dejavu-core)
+QT5_PACKAGES=(qtbase5-dev libqt5serialport5-dev qttools5-dev qttools5-dev-tools qtbase5-private-dev)
+QT6_PACKAGES=(qt6-base-dev qt6-serialport-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
+              qt6-base-private-dev)
+BUILD_PACKAGES=("${COMMON_PACKAGES[@]}" "${QT5_PACKAGES[@]}")
 JOBS=$(nproc 2>/dev/null || echo 2)
 
 build() { # build DIR [cmake options...]; BUILD_TARGETS limits what is built

@@ -25,7 +25,7 @@ QByteArray readRequest(int address, int first, int count)
 
 QByteArray writeRequest(int address, int first, const Values &values)
 {
-    return withCrc(QByteArray(1, char(address)) + char(0x10) + words({first, values.size()})
+    return withCrc(QByteArray(1, char(address)) + char(0x10) + words({first, int(values.size())})
                    + char(2 * values.size()) + words(values));
 }
 
