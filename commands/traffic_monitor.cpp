@@ -27,8 +27,6 @@ TrafficMonitor::TrafficMonitor(TrafficRecord &record, QWidget *parent)
       clearButton(new QPushButton(this)),
       saveButton(new QPushButton(this))
 {
-    setObjectName(QStringLiteral("trafficMonitor"));
-    view->setObjectName(QStringLiteral("trafficView"));
     counts->setObjectName(QStringLiteral("trafficCounts"));
     view->setReadOnly(true);
     view->setLineWrapMode(QPlainTextEdit::NoWrap);
