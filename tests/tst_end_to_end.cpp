@@ -1,0 +1,360 @@
+// The window against real far ends: every setting written and read back through
+// a libmodbus slave, an independent Modbus stack; one run against the gateway
+// simulator with two gateways on the bus; and what the user sees of the line:
+// the reply watch in the progress bar and the traffic monitor.
+#include <QtTest>
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSocketNotifier>
+#include <QTableWidget>
+
+#include <memory>
+#include <modbus/modbus.h>
+
+#include "boxrecorder.h"
+#include "ptyline.h"
+#include "pulsecounter.h"
+#include "simulatedbus.h"
+#include "traffic_monitor.h"
+#include "windowfixture.h"
+
+namespace {
+
+constexpr int kSlave = 5;
+
+// libmodbus serves the pty master: the window holds the slave side.
+class ModbusSlave
+{
+public:
+    explicit ModbusSlave(int fd)
+        : context(modbus_new_rtu("pty", 9600, 'N', 8, 1)), map(modbus_mapping_new(0, 0, 0x03F1, 0)),
+          notifier(fd, QSocketNotifier::Read)
+    {
+        modbus_set_slave(context, kSlave);
+        modbus_set_socket(context, fd);
+        QObject::connect(&notifier, &QSocketNotifier::activated, [this] {
+            std::uint8_t request[MODBUS_RTU_MAX_ADU_LENGTH];
+            const int length = modbus_receive(context, request);
+            failed += length < 0;
+            if (length > 0 && modbus_reply(context, request, length, map) > 0)
+                ++answered;
+        });
+    }
+    ~ModbusSlave()
+    {
+        notifier.setEnabled(false);
+        modbus_mapping_free(map);
+        modbus_free(context);
+    }
+    std::uint16_t reg(int number) const { return map->tab_registers[number]; }
+
+    int answered = 0; // requests libmodbus took as well formed and addressed to it
+    int failed = 0;
+
+private:
+    modbus_t *context;
+    modbus_mapping_t *map;
+    QSocketNotifier notifier;
+};
+
+// The simulated bus: the gateway under test at 3, another at 200, five meters, the third silent.
+SimulatorSettings twoGateways()
+{
+    SimulatorSettings settings = SimulatedBus::settingsFor(3);
+    settings.addresses << 200;
+    settings.meters = 5;
+    settings.silentMeters = {3};
+    settings.drift = 0.0f;
+    return settings;
+}
+
+} // namespace
+
+class EndToEndTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+
+    void writtenThenReadBack_data();
+    void writtenThenReadBack();
+    void simulatedBus();
+    void replyWatch_data();
+    void replyWatch();
+    void monitor();
+
+private:
+    bool answered(const char *button, int timeoutMs = 3000);
+    QString shown(const char *field) const { return fixture.shown(QString::fromLatin1(field)); }
+    QProgressBar *bar() const { return fixture.child<QProgressBar>("progressBar"); }
+
+    PtyLine line;
+    std::unique_ptr<ModbusSlave> slave;
+    SimulatedBus bus{twoGateways()};
+    WindowFixture fixture;
+    BoxRecorder boxes;
+};
+
+void EndToEndTest::initTestCase()
+{
+    QVERIFY(QDir::setCurrent(QStringLiteral(NVB_PROGRAM_DIR)));
+    QVERIFY(line.isValid() && bus.opened);
+    QVERIFY(fixture.openOn(line));
+    slave = std::make_unique<ModbusSlave>(line.masterFd());
+}
+
+// Clicks the button and waits for the pulse that an accepted reply ends with.
+bool EndToEndTest::answered(const char *button, int timeoutMs)
+{
+    PulseCounter pulses(fixture);
+    fixture.click(button);
+    return pulses.waitFor(1, timeoutMs) == 1;
+}
+
+void EndToEndTest::writtenThenReadBack_data()
+{
+    QTest::addColumn<QString>("write");
+    QTest::addColumn<QStringList>("inputs"); // also what the read must show again
+    QTest::addColumn<QString>("stored");     // "register=value ...", hexadecimal
+    QTest::addColumn<QString>("read");
+    auto row = [](const char *write, const char *inputs, const char *stored, const char *read) {
+        QTest::newRow(write) << write << QString::fromUtf8(inputs).split(' ') << stored << read;
+    };
+    row("BtoxiugaiJ", "comjiaoyanwei2=偶校验", "0000=0002", "BtoduquJ");
+    row("BtoxiugaiB", "combotelv2=19200", "0002=0003", "BtoduquB");
+    row("BtoxieruHZ", "linetongxin=500", "0003=FF50", "BtoduquHZ");
+    row("BtoxieruSF", "lineSF=10 lineSF2=10", "03EC=000A", "BtoduquSF");
+    row("pushButtonJSQchange", "comboBoxJSQ=中继器", "03F0=0001", "BtoJSQRead");
+    row("pushButton", "lineEdit=6", "03E8=0006", "pushButton2");
+    row("BtnWrRange", "lineLower=4.2 lineUpper=20", "03E9=002A 03EA=00C8", "BtnRdRange");
+    row("btnWrFreq", "lineFreq=470", "0003=0032", "btnReadFreq");
+    row("btnWrSF", "lineSF2=12 lineSF=12", "03EC=000C", "btnReadSF");
+    row("btnWrNum", "lineTrNum=250", "03E8=00FA", "btnRdNum");
+    row("btnWrID", "lineID=0xBEEF", "03EB=BEEF", "btnRdID");
+    row("btnWrFWV", "lineFWV=0x0102", "03ED=0102", "btnRdFWV");
+    row("btnWrSampleRate", "lineSampleRate=4464", "03EE=1170", "btnRdSampleRate");
+    row("btnWrAnologOut", "lineAnalogOut=65535", "03EF=FFFF", "btnRdAnologOut");
+}
+
+void EndToEndTest::writtenThenReadBack()
+{
+    QFETCH(QString, write);
+    QFETCH(QStringList, inputs);
+    QFETCH(QString, stored);
+    QFETCH(QString, read);
+
+    fixture.selectAddress(kSlave);
+    for (const QString &input : inputs)
+        QVERIFY2(fixture.put(input), qPrintable(input));
+    const int before = slave->answered;
+    QVERIFY(answered(qPrintable(write)));
+    for (const QString &reg : stored.split(' '))
+        QCOMPARE(int(slave->reg(reg.left(4).toInt(nullptr, 16))), reg.mid(5).toInt(nullptr, 16));
+    for (const QString &input : inputs) {
+        QWidget *field = fixture.window.findChild<QWidget *>(input.section(QLatin1Char('='), 0, 0));
+        if (auto *edit = qobject_cast<QLineEdit *>(field))
+            edit->clear();
+        else
+            static_cast<QComboBox *>(field)->setCurrentIndex(-1);
+    }
+    QVERIFY(answered(qPrintable(read)));
+    for (const QString &input : inputs)
+        QCOMPARE(fixture.shown(input), WindowFixture::valueOf(input));
+    QCOMPARE(slave->answered, before + 2);
+    QCOMPARE(slave->failed, 0);
+}
+
+// Found by a search and a broadcast read, moved to another address, after which a
+// change reaches neither gateway until it is found again; the table, the cloud
+// settings and the current loop as the gateway keeps them.
+void EndToEndTest::simulatedBus()
+{
+    QVERIFY(bus.connect(fixture));
+    GatewayState &gateway = bus.gateway();
+    auto *addresses = fixture.child<QComboBox>("comdizhi");
+    fixture.click("Btosousuo");
+    QTRY_COMPARE_WITH_TIMEOUT(addresses->count(), 1, 3000);
+    fixture.click("Btosousuo");
+    QVERIFY(answered("Btoguangbo"));
+    QCOMPARE(itemTexts(addresses), (QStringList{"3", "3"}));
+    QCOMPARE(shown("linedizhi"), QStringLiteral("3"));
+
+    const float temperatures[] = {21.5f, -4.25f, 0.0f, 99.125f, 18.0f};
+    for (int m = 0; m < 5; ++m)
+        gateway.meters[m].temperature = temperatures[m];
+    fixture.type("lineshuliang", QStringLiteral("5"));
+    fixture.click("Btocaiji");
+    auto *table = fixture.child<QTableWidget>("tableWidget");
+    QTRY_VERIFY_WITH_TIMEOUT(table->item(4, 1), 4000);
+    fixture.click("Btocaiji");
+    QStringList cells;
+    for (int m = 0; m < 5; ++m)
+        cells << table->item(m, 0)->text() + QLatin1Char('=') + table->item(m, 1)->text();
+    QCOMPARE(cells, (QStringList{"1=21.5000", "2=-4.2500", "3=超时", "4=99.1250", "5=18.0000"}));
+    settle(1300);
+
+    const char *const writes[][3] = {{"pushButton_AT1", "lineEdit_AT1", "cn-shanghai"}, {"pushButton_AT3", "lineEdit_AT3", "s3cr3t"},
+                                     {"pushButton_AT5", "lineEdit_AT5", "/sys/up"}, {"pushButton_AT6", "lineEdit_AT6", "/sys/down"}};
+    for (const auto &write : writes) {
+        fixture.type(write[1], QString::fromUtf8(write[2]));
+        QVERIFY2(answered(write[0]), write[0]);
+    }
+    QCOMPARE(gateway.cloudParameters.values(),
+             (QStringList{"cn-shanghai", "s3cr3t", "/sys/up,0,0", "/sys/down,0"}));
+    fixture.click("pushButton_connect");
+    QTRY_VERIFY(gateway.connected);
+
+    fixture.type("lineTDxiugai", QStringLiteral("256"));
+    QVERIFY(answered("BtoTDxiugai"));
+    QCOMPARE(int(gateway.loopChannel), 255);
+    QVERIFY(answered("BtoDL"));
+    QTRY_COMPARE(shown("lineDL"), QStringLiteral("开启成功"));
+    fixture.put(QStringLiteral("comDL=20mA"));
+    fixture.type("lineshijizhi", QStringLiteral("19.98"));
+    fixture.click("BtoDLjiaozhun");
+    QTRY_COMPARE(gateway.measuredAt20mA, 19980);
+
+    fixture.type("linegaidizhi", QStringLiteral("9"));
+    QVERIFY(answered("Btoxiugai"));
+    QCOMPARE(int(gateway.address), 9);
+    QCOMPARE(addresses->count(), 0);
+    GatewayState &other = *bus.simulator.gatewayAt(200);
+    const std::uint16_t bauds[] = {gateway.baudCode, other.baudCode};
+    fixture.put(QStringLiteral("combotelv2=2400"));
+    boxes.clear();
+    fixture.click("BtoxiugaiB");
+    settle(300);
+    QCOMPARE(boxes.texts(), QStringList{"请先搜索或广播读取网关地址"});
+    QCOMPARE(gateway.baudCode, bauds[0]);
+    QCOMPARE(other.baudCode, bauds[1]);
+    QVERIFY(answered("Btoguangbo"));
+    QCOMPARE(itemTexts(addresses), QStringList{"9"});
+    fixture.type("lineSampleRate", QString());
+    QVERIFY(answered("btnRdSampleRate"));
+    QCOMPARE(shown("lineSampleRate"), QStringLiteral("60"));
+    gateway.address = 3;
+    fixture.selectAddress(3);
+}
+
+void EndToEndTest::replyWatch_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<bool>("english");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("silent gateway") << "drop" << "BtoduquB" << false << "无应答";
+    QTest::newRow("exception") << "exception" << "btnRdID" << false << "异常 04 从站设备故障";
+    QTest::newRow("bad CRC") << "corrupt" << "BtoduquHZ" << false << "校验错误";
+    QTest::newRow("acquisition poll without reply") << "drop" << "Btocaiji" << false << "无应答";
+    QTest::newRow("exception, in English") << "exception" << "BtnRdRange" << true << "Exception 04 server device failure";
+    QTest::newRow("bad CRC, in English") << "corrupt" << "BtoxieruSF" << true << "Check failed";
+    QTest::newRow("late reply, in English") << "delay" << "btnRdSampleRate" << true << "No reply";
+}
+
+// The first outcome of a request shows in the bar's text and stays, the bar's
+// value untouched; a late reply is still handled and brings the percentage back.
+void EndToEndTest::replyWatch()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, button);
+    QFETCH(bool, english);
+    QFETCH(QString, shown);
+
+    SimulatorSettings &settings = bus.simulator.settings();
+    settings = twoGateways();
+    fixture.type("lineSampleRate", QString());
+    QVERIFY(answered("btnRdSampleRate"));
+    QCOMPARE(bar()->format(), QStringLiteral("%p%"));
+    if (english)
+        fixture.click("Btoyuyan");
+    settings.dropRate = fault == QLatin1String("drop");
+    settings.exceptionRate = fault == QLatin1String("exception");
+    settings.corruptRate = fault == QLatin1String("corrupt");
+    settings.delayMs = fault == QLatin1String("delay") ? 1500 : 0;
+    fixture.type("lineSF", QStringLiteral("7"));
+    fixture.type("lineSampleRate", QString());
+    fixture.type("lineshuliang", QStringLiteral("2"));
+    const int value = bar()->value();
+
+    fixture.click(qPrintable(button));
+    QTRY_COMPARE_WITH_TIMEOUT(bar()->text(), shown, 3000);
+    if (button == QLatin1String("Btocaiji"))
+        fixture.click("Btocaiji");
+    if (fault == QLatin1String("delay")) {
+        QTRY_COMPARE_WITH_TIMEOUT(this->shown("lineSampleRate"), QStringLiteral("60"), 2000);
+        QCOMPARE(bar()->format(), QStringLiteral("%p%"));
+    } else {
+        settle(1200);
+        QCOMPARE(bar()->format(), shown);
+        QCOMPARE(bar()->value(), value);
+    }
+    if (english)
+        fixture.click("Btoyuyan");
+}
+
+// A short exchange, decoded line by line with the secret masked on screen and in
+// the saved file; pause, clear, one window, and the last 10,000 events kept.
+void EndToEndTest::monitor()
+{
+    bus.simulator.settings() = twoGateways();
+    fixture.window.traffic().clear();
+    fixture.window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&fixture.window));
+    QTest::keyClick(&fixture.window, Qt::Key_F12);
+    TrafficMonitor *monitor = fixture.window.monitor();
+    QVERIFY(monitor && monitor->isVisible());
+    fixture.click("monitorButton");
+    QCOMPARE(fixture.window.findChildren<TrafficMonitor *>().size(), 1);
+    auto *view = monitor->findChild<QPlainTextEdit *>();
+
+    QVERIFY(answered("BtoduquB"));
+    fixture.type("lineEdit_AT3", QStringLiteral("s3cr3t"));
+    QVERIFY(answered("pushButton_AT3"));
+    fixture.type("lineCEshuru", QStringLiteral("12"));
+    fixture.click("BtoZDceshi");
+    auto hex = [](const char *frame) { return QString::fromLatin1(withCrc(bytes(frame)).toHex(' ').toUpper()); };
+    const QStringList expected = {"-> " + hex("03 03 00 02 00 01") + "  read 0x0002 baud rate",
+                                  "<- " + hex("03 03 02 00 02") + "  baud rate = 9600  (",
+                                  "-> 64 64 04 ** ** ** ** ** **  cloud: device secret (hidden)",
+                                  "<- 4F 4B 0D 0A  cloud: \"OK\"  (", "-> AA 05 02 78 AA  current-loop test 12.0 mA"};
+    QTRY_COMPARE(view->blockCount(), expected.size());
+    const QStringList lines = view->toPlainText().split(QLatin1Char('\n'));
+    for (int i = 0; i < lines.size(); ++i) {
+        QVERIFY2(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d{3} ")).match(lines[i]).hasMatch(),
+                 qPrintable(lines[i]));
+        QVERIFY2(lines[i].mid(13).startsWith(expected[i]), qPrintable(lines[i]));
+    }
+    QCOMPARE(monitor->findChild<QLabel *>(QStringLiteral("trafficCounts"))->text(), QStringLiteral("请求 3   应答 2   无应答 0   校验错误 0   异常 0"));
+    QTemporaryDir dir;
+    QVERIFY(monitor->saveTo(dir.filePath(QStringLiteral("traffic.txt"))));
+    QFile saved(dir.filePath(QStringLiteral("traffic.txt")));
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(saved.readAll()), view->toPlainText() + QLatin1Char('\n'));
+    QVERIFY(!view->toPlainText().contains(QStringLiteral("s3cr3t")) && !view->toPlainText().contains("73 33 63"));
+
+    QList<QPushButton *> buttons = monitor->findChildren<QPushButton *>(); // pause, clear, save
+    buttons[0]->click();
+    fixture.click("Btotuichu");
+    settle(300);
+    QCOMPARE(view->blockCount(), expected.size());
+    buttons[0]->click();
+    QVERIFY(view->toPlainText().endsWith(QStringLiteral("current-loop leave test")));
+    buttons[1]->click();
+    QCOMPARE(view->toPlainText(), QString());
+
+    for (int i = 1; i <= TrafficRecord::kCapacity + 1; ++i)
+        fixture.window.traffic().add(TrafficEvent::Stray, QByteArray(1, char(i)), QString::number(i));
+    QCOMPARE(fixture.window.traffic().events().front().meaning, QStringLiteral("2"));
+    QTRY_VERIFY(view->toPlainText().endsWith(QStringLiteral("  10001")));
+    QCOMPARE(view->blockCount(), TrafficRecord::kCapacity);
+    QVERIFY(view->toPlainText().section(QLatin1Char('\n'), 0, 0).endsWith(QStringLiteral("  2")));
+    monitor->close();
+}
+
+QTEST_MAIN(EndToEndTest)
+#include "tst_end_to_end.moc"

@@ -1,0 +1,650 @@
+// Every request the window sends and every reply it takes, on a pty line: the
+// bytes each button puts on the wire or the refusal instead, what each reply
+// shows and pulses, the reception's leftovers, the search, the broadcast read,
+// the test currents and the acquisition.
+#include <QtTest>
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+
+#include <cmath>
+#include <cstring>
+
+#include "boxrecorder.h"
+#include "ptyline.h"
+#include "windowfixture.h"
+
+namespace {
+
+constexpr std::uint8_t kOtherCode = 0x21;
+const QString kNoGateway = QStringLiteral("请先搜索或广播读取网关地址");
+
+QByteArray crc(const char *hex)
+{
+    return withCrc(bytes(hex));
+}
+
+QByteArray meterReply(std::initializer_list<float> values)
+{
+    QByteArray blocks;
+    for (float value : values) {
+        std::uint32_t bits;
+        std::memcpy(&bits, &value, sizeof bits);
+        for (int shift = 24; shift >= 0; shift -= 8)
+            blocks.append(char(std::isnan(value) ? 0xFF : bits >> shift)); // NaN: a silent meter
+    }
+    return withCrc(bytes("01 03") + char(blocks.size()) + blocks);
+}
+
+QList<int> pieceSizes(const QString &pieces)
+{
+    QList<int> sizes;
+    for (const QString &size : pieces.split(QLatin1Char('+'), Qt::SkipEmptyParts))
+        sizes << size.toInt();
+    return sizes;
+}
+
+} // namespace
+
+class RequestsTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+
+    void requests_data();
+    void requests();
+    void replies_data();
+    void replies();
+    void leftoversNeverSpoilTheNextReply_data();
+    void leftoversNeverSpoilTheNextReply();
+    void meterCountNeverOverrunsTheReply_data();
+    void meterCountNeverOverrunsTheReply();
+    void broadcastReplies();
+    void testSendsTheCheckedCurrent_data();
+    void testSendsTheCheckedCurrent();
+    void calibrationPoint();
+    void acquisition();
+    void acquisitionRefusesABadCount();
+    void searchStoppedThenRunToTheEnd();
+
+private:
+    QString cell(int row, int column) const;
+
+    PtyLine line;
+    WindowFixture fixture;
+    BoxRecorder boxes;
+};
+
+void RequestsTest::initTestCase()
+{
+    QVERIFY(line.isValid());
+    QVERIFY(fixture.openOn(line));
+}
+
+void RequestsTest::init()
+{
+    settle(20);
+    line.drain();
+    fixture.window.port().readAll();
+    fixture.selectAddress(5);
+    fixture.window.setCurrentCommand(kOtherCode);
+    fixture.type("lineshuliang", QString());
+    boxes.clear();
+}
+
+QString RequestsTest::cell(int row, int column) const
+{
+    const QTableWidgetItem *item = fixture.child<QTableWidget>("tableWidget")->item(row, column);
+    return item ? item->text() : QString();
+}
+
+// Every button that sends: what the fields hold and whether a gateway is
+// chosen, against the bytes on the wire or the refusal that sends nothing.
+void RequestsTest::requests_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("address"); // -1: comdizhi empty
+    QTest::addColumn<QStringList>("inputs");
+    QTest::addColumn<QByteArray>("wire");
+    QTest::addColumn<QString>("refusal");
+    QTest::addColumn<int>("pulses"); // at sending; a Modbus request pulses on its reply
+    QTest::addColumn<int>("code");   // awaited afterwards; -1: left as it was
+
+    auto sends = [](const char *name, const char *button, int address, const QStringList &inputs, QByteArray frame,
+                    int pulses, int code) {
+        QTest::newRow(name) << QString::fromLatin1(button) << address << inputs << frame << QString() << pulses << code;
+    };
+    auto modbus = [&](const char *name, const char *button, const QStringList &inputs, const char *frame, int code,
+                      int address = 5, int pulses = 0) { sends(name, button, address, inputs, crc(frame), pulses, code); };
+    auto loop = [&](const char *name, const char *button, const QStringList &inputs, const char *frame, int code = -1) {
+        sends(name, button, -1, inputs, bytes(frame), 1, code);
+    };
+    auto cloud = [&](const char *name, const char *button, const QStringList &inputs, QByteArray frame, int code = 0x23) {
+        sends(name, button, -1, inputs, frame, 0, code);
+    };
+    auto refused = [](const char *name, const char *button, const QStringList &inputs, const char *text) {
+        QTest::newRow(name) << QString::fromLatin1(button) << 5 << inputs << QByteArray() << QString::fromUtf8(text) << 0
+                            << -1;
+    };
+
+    modbus("parity read", "BtoduquJ", {}, "05 03 00 00 00 01", 0x04);
+    modbus("baud read, no gateway: to 0", "BtoduquB", {}, "00 03 00 02 00 01", 0x05, -1);
+    modbus("frequency read", "BtoduquHZ", {}, "05 03 00 03 00 01", 0x0B);
+    modbus("spreading factor read", "BtoduquSF", {}, "05 03 03 EC 00 01", 0x14);
+    modbus("mode read", "BtoJSQRead", {}, "05 03 03 F0 00 01", 0x24);
+    modbus("transmitters read", "pushButton2", {}, "05 03 03 E8 00 01", 0x12);
+    modbus("range read", "BtnRdRange", {}, "05 03 03 E9 00 02", 0x1E);
+    modbus("platform frequency read", "btnReadFreq", {}, "05 03 00 03 00 01", 0x15);
+    modbus("platform spreading factor read", "btnReadSF", {}, "05 03 03 EC 00 01", 0x14);
+    modbus("platform transmitters read", "btnRdNum", {}, "05 03 03 E8 00 01", 0x1D);
+    modbus("gateway ID read", "btnRdID", {}, "05 03 03 EB 00 01", 0x1F);
+    modbus("firmware read", "btnRdFWV", {}, "05 03 03 ED 00 01", 0x20);
+    modbus("sampling read", "btnRdSampleRate", {}, "05 03 03 EE 00 01", 0x21);
+    modbus("analog output read", "btnRdAnologOut", {}, "05 03 03 EF 00 01", 0x22);
+    modbus("broadcast read", "Btoguangbo", {}, "00 03 00 01 00 01", 0x02);
+    for (const char *button : {"Btoxiugai", "BtoxiugaiJ", "BtoxiugaiB", "BtoxieruHZ", "BtoxieruSF",
+                               "pushButtonJSQchange", "pushButton", "BtnWrRange", "btnWrFreq", "btnWrSF", "btnWrNum",
+                               "btnWrID", "btnWrFWV", "btnWrSampleRate", "btnWrAnologOut", "BtoDL", "BtoTDxiugai"})
+        QTest::addRow("no gateway: %s", button) << QString::fromLatin1(button) << -1 << QStringList{"linegaidizhi=9"}
+                                                 << QByteArray() << kNoGateway << 0 << -1;
+    modbus("address 5 to 9", "Btoxiugai", {"linegaidizhi=9"}, "05 10 00 01 00 01 02 00 09", 0x03);
+    modbus("address 247", "Btoxiugai", {"linegaidizhi=247"}, "05 10 00 01 00 01 02 00 F7", 0x03);
+    for (const char *address : {"", "abc", "0", "248", "300", "2.5"})
+        refused(qPrintable(QStringLiteral("address '%1'").arg(address)), "Btoxiugai",
+                {QStringLiteral("linegaidizhi=") + address}, "地址应为1到247");
+    modbus("parity even", "BtoxiugaiJ", {"comjiaoyanwei2=偶校验"}, "05 10 00 00 00 01 02 00 02", 0x06);
+    modbus("parity odd", "BtoxiugaiJ", {"comjiaoyanwei2=奇校验"}, "05 10 00 00 00 01 02 00 01", 0x06);
+    modbus("baud 19200", "BtoxiugaiB", {"combotelv2=19200"}, "05 10 00 02 00 01 02 00 03", 0x07);
+    modbus("baud 2400", "BtoxiugaiB", {"combotelv2=2400"}, "05 10 00 02 00 01 02 00 00", 0x07);
+    modbus("frequency 433, high byte FF", "BtoxieruHZ", {"linetongxin=433"}, "05 10 00 03 00 01 02 FF 0D", 0x08);
+    modbus("platform frequency 675, high byte 00", "btnWrFreq", {"lineFreq=675", "linetongxin=470"},
+           "05 10 00 03 00 01 02 00 FF", 0x16);
+    refused("frequency 433.5", "BtoxieruHZ", {"linetongxin=433.5"}, "通信频率应为420到675");
+    refused("frequency 419", "btnWrFreq", {"lineFreq=419"}, "通信频率应为420到675");
+    refused("frequency beyond int", "BtoxieruHZ", {"linetongxin=2147483647"}, "通信频率应为420到675");
+    modbus("spreading factor 12", "BtoxieruSF", {"lineSF=12"}, "05 10 03 EC 00 01 02 00 0C", 0x09);
+    modbus("platform spreading factor 0", "btnWrSF", {"lineSF2=0", "lineSF=9"}, "05 10 03 EC 00 01 02 00 00", 0x09);
+    refused("spreading factor empty", "btnWrSF", {"lineSF2="}, "扩频因子应为0到255");
+    modbus("mode repeater", "pushButtonJSQchange", {"comboBoxJSQ=中继器"}, "05 10 03 F0 00 01 02 00 01", 0x25);
+    modbus("transmitters 255", "pushButton", {"lineEdit=255", "lineTrNum=9"}, "05 10 03 E8 00 01 02 00 FF", 0x13);
+    modbus("platform transmitters 7", "btnWrNum", {"lineTrNum=7"}, "05 10 03 E8 00 01 02 00 07", 0x17);
+    refused("transmitters empty", "pushButton", {"lineEdit="}, "发射器数量应为0到255");
+    refused("transmitters 256", "btnWrNum", {"lineTrNum=256"}, "发射器数量应为0到255");
+    modbus("range 4.0 to 20.0", "BtnWrRange", {"lineLower=4.0", "lineUpper=20.0"}, "01 10 03 E9 00 02 04 00 28 00 C8",
+           0x18, 1);
+    modbus("range 4.2 rounds up, 12.5", "BtnWrRange", {"lineLower=4.2", "lineUpper=12.5"},
+           "05 10 03 E9 00 02 04 00 2A 00 7D", 0x18);
+    modbus("range 4.25 rounds half up, 0.7", "BtnWrRange", {"lineLower=4.25", "lineUpper=0.7"},
+           "05 10 03 E9 00 02 04 00 2B 00 07", 0x18);
+    modbus("range -3276.8 to 6553.5", "BtnWrRange", {"lineLower=-3276.8", "lineUpper=6553.5"},
+           "05 10 03 E9 00 02 04 80 00 FF FF", 0x18);
+    refused("range lower not a number", "BtnWrRange", {"lineLower=abc", "lineUpper=20"}, "量程下限应为-3276.8到6553.5");
+    refused("range upper 6553.6", "BtnWrRange", {"lineLower=1", "lineUpper=6553.6"}, "量程上限应为-3276.8到6553.5");
+    modbus("gateway ID 0xBEEF", "btnWrID", {"lineID=0xBEEF"}, "05 10 03 EB 00 01 02 BE EF", 0x19);
+    refused("gateway ID 12345 hex", "btnWrID", {"lineID=12345"}, "网关ID应为0x0000到0xFFFF");
+    modbus("firmware 102 hex", "btnWrFWV", {"lineFWV=102"}, "05 10 03 ED 00 01 02 01 02", 0x1A);
+    refused("firmware not hex", "btnWrFWV", {"lineFWV=v1.2"}, "固件版本应为0x0000到0xFFFF");
+    modbus("sampling 65535, address 300 taken low", "btnWrSampleRate", {"lineSampleRate=65535"},
+           "2C 10 03 EE 00 01 02 FF FF", 0x1B, 300);
+    refused("sampling 70000", "btnWrSampleRate", {"lineSampleRate=70000"}, "采集周期应为0到65535");
+    modbus("analog output 4096", "btnWrAnologOut", {"lineAnalogOut=4096"}, "05 10 03 EF 00 01 02 10 00", 0x1C);
+    refused("analog output -1", "btnWrAnologOut", {"lineAnalogOut=-1"}, "模拟输出应为0到65535");
+    modbus("calibration enable", "BtoDL", {}, "01 10 00 04 00 01 02 9B 9B", 0x0C, 1, 1);
+    modbus("channel 1", "BtoTDxiugai", {"lineTDxiugai=1"}, "01 10 00 06 00 01 02 00 00", 0x0E, 1);
+    modbus("channel 256", "BtoTDxiugai", {"lineTDxiugai=256"}, "01 10 00 06 00 01 02 00 FF", 0x0E, 1);
+    for (const char *channel : {"", "0", "257", "-2147483648"})
+        refused(qPrintable(QStringLiteral("channel '%1'").arg(channel)), "BtoTDxiugai",
+                {QStringLiteral("lineTDxiugai=") + channel}, "通道应为1到256");
+
+    // The current-loop and cloud frames carry no address and need no gateway.
+    loop("channel read", "BtoTDduqu", {}, "AA 04 0C AA", 0x0D);
+    loop("loop range read", "BtoBSduqu", {}, "AA 04 08 AA", 0x0F);
+    loop("loop range 4 to 20", "BtoBSxiugai", {"lineBSdown=4", "lineBSup=20"}, "AA 0D 01 00 00 00 80 40 00 00 A0 41 AA",
+         0x10);
+    refused("loop range lower empty", "BtoBSxiugai", {"lineBSdown=", "lineBSup=20"}, "变送下限应为-3.4e+38到3.4e+38");
+    refused("loop range upper 1e39", "BtoBSxiugai", {"lineBSdown=0", "lineBSup=1e39"}, "变送上限应为-3.4e+38到3.4e+38");
+    loop("calibrate 4 mA at 4.012", "BtoDLjiaozhun", {"lineshijizhi=4.012", "comDL=4mA"}, "AA 07 E7 28 AC 0F AA");
+    loop("calibrate 20 mA at 19.98, cut", "BtoDLjiaozhun", {"lineshijizhi=19.98", "comDL=20mA"}, "AA 07 E7 C8 0C 4E AA");
+    loop("calibrate at 65.535", "BtoDLjiaozhun", {"lineshijizhi=65.535", "comDL=4mA"}, "AA 07 E7 28 FF FF AA");
+    for (const char *measured : {"", "4,012", "-1", "65.536", "1e30"})
+        refused(qPrintable(QStringLiteral("calibrate at '%1'").arg(measured)), "BtoDLjiaozhun",
+                {QStringLiteral("lineshijizhi=") + measured}, "实际值应为0到65.535");
+    loop("custom current 12.59, cut", "BtoZDceshi", {"lineCEshuru=12.59"}, "AA 05 02 7D AA");
+    loop("custom current 3.9", "BtoZDceshi", {"lineCEshuru=3.9"}, "AA 05 02 27 AA");
+    loop("custom current 25.4", "BtoZDceshi", {"lineCEshuru=25.4"}, "AA 05 02 FE AA");
+    for (const char *current : {"", "25.5", "30", "-1", "1e30"})
+        refused(qPrintable(QStringLiteral("custom current '%1'").arg(current)), "BtoZDceshi",
+                {QStringLiteral("lineCEshuru=") + current}, "自定义输入应为0到25.4");
+    loop("leave the test", "Btotuichu", {}, "AA 05 02 FF AA");
+
+    cloud("region r1", "pushButton_AT1", {"lineEdit_AT1=r1"}, bytes("64 64 02 72 31"));
+    cloud("property", "pushButton_AT2", {"lineEdit_AT2=p"}, bytes("64 64 03 70"));
+    cloud("secret", "pushButton_AT3", {"lineEdit_AT3=s"}, bytes("64 64 04 73"));
+    cloud("device name, two Chinese characters", "pushButton_AT4", {"lineEdit_AT4=网关"}, bytes("64 64 05 E7 BD 91 E5 85 B3"));
+    cloud("empty device name", "pushButton_AT4", {"lineEdit_AT4="}, bytes("64 64 05"));
+    cloud("publish with its own options", "pushButton_AT5", {"lineEdit_AT5=a/b,1,0"}, "\x64\x64\x06" "a/b,1,0,0,0");
+    cloud("subscribe x", "pushButton_AT6", {"lineEdit_AT6=x"}, bytes("64 64 07 78 2C 30"));
+    cloud("region, 67 bytes", "pushButton_AT1", {"lineEdit_AT1=" + QString(67, 'r')}, bytes("64 64 02") + QByteArray(67, 'r'));
+    refused("region, 68 bytes", "pushButton_AT1", {"lineEdit_AT1=" + QString(68, 'r')}, "内容过长，最多67字节");
+    refused("secret, 23 Chinese characters", "pushButton_AT3", {"lineEdit_AT3=" + QString(23, QChar(0x7F51))},
+            "内容过长，最多67字节");
+    refused("publish, 64 + 4 bytes", "pushButton_AT5", {"lineEdit_AT5=" + QString(64, 't')}, "内容过长，最多67字节");
+    cloud("confirm the mode", "pushButton_Yes", {"comboBox_Mode=通用MQTT模式"}, bytes("64 64 01 01"));
+    cloud("connect", "pushButton_connect", {}, bytes("64 C8"), -1);
+    cloud("debugging on", "pushButton_OPaLI", {}, bytes("64 65 01"), -1);
+    cloud("debugging off again", "pushButton_OPaLI", {}, bytes("64 65 00"), -1);
+}
+
+void RequestsTest::requests()
+{
+    QFETCH(QString, button);
+    QFETCH(int, address);
+    QFETCH(QStringList, inputs);
+    QFETCH(QByteArray, wire);
+    QFETCH(QString, refusal);
+    QFETCH(int, pulses);
+    QFETCH(int, code);
+
+    if (address < 0)
+        fixture.child<QComboBox>("comdizhi")->clear();
+    else
+        fixture.selectAddress(address);
+    for (const QString &input : inputs)
+        QVERIFY2(fixture.put(input), qPrintable(input));
+
+    QCOMPARE(fixture.pulsesDuring([&] { fixture.click(button.toLatin1().constData()); }), pulses);
+    QCOMPARE((wire.isEmpty() ? line.readFor(100) : line.readFrame(wire.size())).toHex(' '), wire.toHex(' '));
+    QCOMPARE(int(fixture.window.currentCommand()), code < 0 ? kOtherCode : code);
+    QCOMPARE(boxes.texts(), refusal.isEmpty() ? QStringList() : QStringList{refusal});
+    if (!refusal.isEmpty())
+        QCOMPARE(boxes.boxes.first().title, QStringLiteral("提示"));
+}
+
+// What each reply shows and whether it pulses, in whatever pieces it comes.
+void RequestsTest::replies_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QStringList>("before");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("pieces"); // "3+4"; empty: at once
+    QTest::addColumn<QStringList>("after");
+    QTest::addColumn<int>("pulses");
+    QTest::addColumn<bool>("codeCleared"); // the cloud reply ends what is awaited
+
+    auto row = [](const char *name, const char *button, const QStringList &before, const QByteArray &reply,
+                  const QStringList &after, int pulses = 1, const char *pieces = "") {
+        QTest::newRow(name) << QString::fromLatin1(button) << before << reply << QString::fromLatin1(pieces) << after
+                            << pulses << false;
+    };
+    const QStringList parityOdd{"comjiaoyanwei2=奇校验"};
+    row("parity 2", "BtoduquJ", parityOdd, crc("05 03 02 00 02"), {"comjiaoyanwei2=偶校验"});
+    row("parity 3 out of range", "BtoduquJ", parityOdd, crc("05 03 02 00 03"), parityOdd);
+    row("parity, bad CRC", "BtoduquJ", parityOdd, bytes("05 03 02 00 02 00 00"), parityOdd, 0);
+    row("parity, an exception", "BtoduquJ", parityOdd, crc("05 83 02"), parityOdd, 0);
+    row("baud 2 in pieces", "BtoduquB", {"combotelv2=4800"}, crc("05 03 02 00 02"), {"combotelv2=9600"}, 1, "3+4");
+    row("baud 4 out of range", "BtoduquB", {"combotelv2=4800"}, crc("05 03 02 00 04"), {"combotelv2=4800"});
+    row("mode 0", "BtoJSQRead", {"comboBoxJSQ=中继器"}, crc("05 03 02 00 00"), {"comboBoxJSQ=接收器"});
+    row("mode 2 out of range", "BtoJSQRead", {"comboBoxJSQ=中继器"}, crc("05 03 02 00 02"), {"comboBoxJSQ=中继器"});
+    row("frequency, not the other page", "BtoduquHZ", {"linetongxin=", "lineFreq=470"}, crc("05 03 02 FF 0D"),
+        {"linetongxin=433", "lineFreq=470"});
+    row("platform frequency, not the first page", "btnReadFreq", {"lineFreq=", "linetongxin=470"},
+        crc("05 03 02 00 0D"), {"lineFreq=433", "linetongxin=470"});
+    row("spreading factor fills both pages", "BtoduquSF", {"lineSF=", "lineSF2="}, crc("05 03 02 00 0C"),
+        {"lineSF=12", "lineSF2=12"});
+    row("transmitters show the low byte", "pushButton2", {"lineEdit=", "lineTrNum=8"}, crc("05 03 02 01 05"),
+        {"lineEdit=5", "lineTrNum=8"});
+    row("platform transmitters", "btnRdNum", {"lineTrNum=", "lineEdit=8"}, crc("05 03 02 00 09"),
+        {"lineTrNum=9", "lineEdit=8"});
+    row("sampling uses both bytes", "btnRdSampleRate", {}, crc("05 03 02 01 05"), {"lineSampleRate=261"});
+    row("analog output", "btnRdAnologOut", {}, crc("05 03 02 FF FF"), {"lineAnalogOut=65535"});
+    row("gateway ID", "btnRdID", {}, crc("05 03 02 00 A5"), {"lineID=0x00A5"});
+    row("firmware", "btnRdFWV", {}, crc("05 03 02 01 02"), {"lineFWV=0x0102"});
+    row("range is unsigned", "BtnRdRange", {}, crc("05 03 04 FF F1 00 2A"), {"lineLower=6552.1", "lineUpper=4.2"});
+    row("write acknowledged byte by byte", "BtoxiugaiB", {}, crc("05 10 00 02 00 01"), {}, 1, "1+1+1+1+1+1+1+1");
+    row("excess bytes dropped", "BtoxieruSF", {"lineSF=3"}, crc("05 10 03 EC 00 01") + bytes("01 02 03"), {});
+    row("address changed", "Btoxiugai", {"linegaidizhi=9"}, crc("05 10 00 01 00 01"), {"comdizhi="});
+    row("address change, bad CRC", "Btoxiugai", {"linegaidizhi=9"}, bytes("05 10 00 01 00 01 00 00"),
+        {"comdizhi=5"}, 0);
+    row("calibration, any address and function", "BtoDL", {"lineDL="}, crc("7F 03 12 34 56 78"), {"lineDL=开启成功"}, 0);
+    row("calibration, bad CRC", "BtoDL", {"lineDL="}, bytes("05 10 00 04 00 01 40 09"), {"lineDL=开启失败"}, 0);
+    row("channel 3", "BtoTDduqu", {"lineTDxiugai=-"}, bytes("AA 05 0C 02 AA"), {"lineTDxiugai=3"}, 0);
+    row("channel byte FF", "BtoTDduqu", {"lineTDxiugai=-"}, bytes("AA 05 0C FF AA"), {"lineTDxiugai=256"}, 0);
+    row("channel without delimiters", "BtoTDduqu", {"lineTDxiugai=-"}, bytes("AB 05 0C 02 AA"), {"lineTDxiugai=-"}, 0);
+    row("channel written", "BtoTDxiugai", {"lineTDxiugai=2"}, crc("05 10 00 06 00 01"), {});
+    row("loop range 100 to 12.5", "BtoBSduqu", {"lineBSdown=", "lineBSup="},
+        bytes("AA 0D 08 00 00 00 C8 42 00 00 48 41 AA"), {"lineBSdown=100", "lineBSup=12.5"}, 0);
+    QTest::newRow("cloud reply taken 64 bytes at a time")
+        << "pushButton_AT1" << QStringList{"lineEdit_AT1=r1"} << QByteArray(100, 'A') << QString() << QStringList{} << 1
+        << true;
+}
+
+void RequestsTest::replies()
+{
+    QFETCH(QString, button);
+    QFETCH(QStringList, before);
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, pieces);
+    QFETCH(QStringList, after);
+    QFETCH(int, pulses);
+    QFETCH(bool, codeCleared);
+
+    for (const QString &field : before)
+        QVERIFY2(fixture.put(field), qPrintable(field));
+    fixture.click(button.toLatin1().constData());
+    QVERIFY(!line.read(1).isEmpty());
+    line.drain();
+    const int code = fixture.window.currentCommand();
+
+    QCOMPARE(fixture.pulsesDuring([&] { line.writeInPieces(reply, pieceSizes(pieces), 60); }, pulses ? 400 : 600),
+             pulses);
+    for (const QString &field : after)
+        QCOMPARE(fixture.shown(field), WindowFixture::valueOf(field));
+    QCOMPARE(int(fixture.window.currentCommand()), codeCleared ? 0 : code);
+    QCOMPARE(fixture.window.queuedBytes(), std::size_t(codeCleared ? 100 - 64 : 0));
+    QVERIFY(boxes.boxes.isEmpty());
+}
+
+// What an earlier exchange leaves behind never spoils the next reply: an
+// exception is a reply of its own, bytes nobody awaits are read and dropped,
+// and a request drops whatever is still queued.
+void RequestsTest::leftoversNeverSpoilTheNextReply_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QByteArray>("leftover");
+    QTest::addColumn<int>("queued"); // after the leftover has arrived
+    QTest::addColumn<QString>("request"); // sent before the reply; empty: none
+
+    QTest::newRow("exception") << 0x06 << crc("05 90 02") << 0 << QString();
+    QTest::newRow("exception, then a request") << 0x06 << crc("05 83 04") << 0 << "BtoxiugaiJ";
+    QTest::newRow("stray bytes, nothing pending") << 0x00 << bytes("55 AA 55") << 0 << "BtoxiugaiJ";
+    QTest::newRow("stray bytes, loop range write") << 0x10 << bytes("AA 04 01 AA") << 0 << "BtoxiugaiJ";
+    QTest::newRow("partial reply") << 0x06 << crc("05 10 00 00 00 01").left(5) << 5 << "BtoxiugaiJ";
+}
+
+void RequestsTest::leftoversNeverSpoilTheNextReply()
+{
+    QFETCH(int, code);
+    QFETCH(QByteArray, leftover);
+    QFETCH(int, queued);
+    QFETCH(QString, request);
+
+    fixture.window.setCurrentCommand(std::uint8_t(code));
+    QCOMPARE(fixture.pulsesDuring([&] { line.write(leftover); }, 300), 0);
+    QCOMPARE(fixture.window.queuedBytes(), std::size_t(queued));
+    QCOMPARE(fixture.window.port().bytesAvailable(), qint64(0));
+    if (!request.isEmpty()) {
+        fixture.click(request.toLatin1().constData());
+        line.drain();
+    } else {
+        fixture.window.setCurrentCommand(0x06);
+    }
+    QCOMPARE(fixture.pulsesDuring([&] { line.write(crc("05 10 00 00 00 01")); }, 500), 1);
+    QCOMPARE(fixture.window.currentCommand(), std::uint8_t(0x06));
+}
+
+void RequestsTest::meterCountNeverOverrunsTheReply_data()
+{
+    QTest::addColumn<QString>("meters");
+    QTest::addColumn<int>("length");
+    QTest::newRow("not a number") << QStringLiteral("abc") << 5;
+    QTest::newRow("negative") << QStringLiteral("-4") << 5;
+    QTest::newRow("22") << QStringLiteral("22") << 89;
+    QTest::newRow("1000000") << QStringLiteral("1000000") << 89;
+}
+
+void RequestsTest::meterCountNeverOverrunsTheReply()
+{
+    QFETCH(QString, meters);
+    QFETCH(int, length);
+    fixture.type("lineshuliang", meters);
+    fixture.window.setCurrentCommand(0x0A);
+    line.write(QByteArray(length - 1, '\xFF'));
+    QTRY_COMPARE(fixture.window.queuedBytes(), std::size_t(length - 1));
+    line.write(QByteArray(300, '\xFF'));
+    QTRY_COMPARE(fixture.window.queuedBytes(), std::size_t(0));
+}
+
+// A gateway heard again by a broadcast becomes the only entry; a new one is added.
+void RequestsTest::broadcastReplies()
+{
+    auto *addresses = fixture.child<QComboBox>("comdizhi");
+    addresses->clear();
+    addresses->addItems({"3", "7"});
+    const struct {
+        int address;
+        QStringList listed;
+    } steps[] = {{7, {"3", "7", "7"}}, {12, {"3", "7", "7", "12"}}, {7, {"7"}}};
+    for (const auto &step : steps) {
+        fixture.click("Btoguangbo");
+        QVERIFY(line.expect(bytes("00 03 00 01 00 01 D4 1B")));
+        const QByteArray answer = withCrc(char(step.address) + bytes("03 02 00") + char(step.address));
+        QCOMPARE(fixture.pulsesDuring([&] { line.write(answer); }, 400), 1);
+        QCOMPARE(fixture.shown(QStringLiteral("linedizhi")), QString::number(step.address));
+        QCOMPARE(itemTexts(addresses), step.listed);
+        QCOMPARE(addresses->currentText(), step.listed.first());
+    }
+}
+
+// 测试 sends the current of the radio checked at the press, whatever was sent
+// in between; a radio click itself sends nothing.
+void RequestsTest::testSendsTheCheckedCurrent_data()
+{
+    QTest::addColumn<QString>("radio"); // empty: none checked
+    QTest::addColumn<QString>("between");
+    QTest::addColumn<QByteArray>("frame"); // empty: nothing sent
+    QTest::newRow("none checked") << "" << "BtoTDduqu" << QByteArray();
+    QTest::newRow("3.9mA after a channel read") << "radio39mA" << "BtoTDduqu" << bytes("AA 05 02 27 AA");
+    QTest::newRow("20.8mA after calibration enable") << "radio208mA" << "BtoDL" << bytes("AA 05 02 D0 AA");
+    QTest::newRow("12mA after the test itself") << "radio12mA" << "Btoceshi" << bytes("AA 05 02 78 AA");
+    QTest::newRow("16mA after leaving the test") << "radio16mA" << "Btotuichu" << bytes("AA 05 02 A0 AA");
+    QTest::newRow("4mA") << "radio4mA" << "" << bytes("AA 05 02 28 AA");
+    QTest::newRow("8mA") << "radio8mA" << "" << bytes("AA 05 02 50 AA");
+    QTest::newRow("20mA") << "radio20mA" << "" << bytes("AA 05 02 C8 AA");
+}
+
+void RequestsTest::testSendsTheCheckedCurrent()
+{
+    QFETCH(QString, radio);
+    QFETCH(QString, between);
+    QFETCH(QByteArray, frame);
+    if (!radio.isEmpty())
+        QCOMPARE(fixture.pulsesDuring([&] { fixture.click(radio.toLatin1().constData()); }), 0);
+    if (!between.isEmpty())
+        fixture.click(between.toLatin1().constData());
+    line.drain();
+    QCOMPARE(fixture.pulsesDuring([&] { fixture.click("Btoceshi"); }), frame.isEmpty() ? 0 : 1);
+    QCOMPARE((frame.isEmpty() ? line.readFor(200) : line.readFrame(frame.size())).toHex(' '), frame.toHex(' '));
+}
+
+// Picking a point of comDL outputs its current, by the item's place, not its text;
+// with no item picked neither that nor the calibration sends anything.
+void RequestsTest::calibrationPoint()
+{
+    auto *points = fixture.child<QComboBox>("comDL");
+    points->setCurrentIndex(0);
+    QCOMPARE(fixture.pulsesDuring([&] { QTest::keyClick(points, Qt::Key_Down); }), 1);
+    QVERIFY(line.expect(bytes("AA 05 02 C8 AA")));
+    points->setItemText(0, QStringLiteral("20mA"));
+    points->setCurrentIndex(0);
+    QCOMPARE(fixture.pulsesDuring([&] { emit points->activated(0); }), 1);
+    QVERIFY(line.expect(bytes("AA 05 02 28 AA")));
+    points->setItemText(0, QStringLiteral("4mA"));
+    points->setCurrentIndex(-1);
+    fixture.type("lineshijizhi", QStringLiteral("4"));
+    QCOMPARE(fixture.pulsesDuring([&] { emit points->activated(-1); }), 1);
+    QCOMPARE(fixture.pulsesDuring([&] { fixture.click("BtoDLjiaozhun"); }), 0);
+    QVERIFY(line.expectSilence(150));
+    points->setCurrentIndex(0);
+}
+
+// A poll a second after the start, then one a second; replies fill the table,
+// a bad one keeps it, a short one is dropped by the next poll, and a request
+// from a page that stays enabled does not stop it. The widgets it locks are
+// unlocked at the stop, and the table is cleared at the next start.
+void RequestsTest::acquisition()
+{
+    const QByteArray poll = bytes("01 03 00 04 00 04 05 C8");
+    const QStringList locked{"lineshuliang", "BtoBSduqu", "BtoBSxiugai", "Btoceshi", "Btodakai", "BtoDL",
+                             "BtoDLjiaozhun", "BtoduquB", "BtoduquHZ", "BtoduquJ", "BtoduquSF", "Btoguangbo",
+                             "Btosousuo", "BtoTDduqu", "BtoTDxiugai", "Btotuichu", "BtoxieruHZ", "BtoxieruSF",
+                             "Btoxiugai", "BtoxiugaiB", "BtoxiugaiJ", "BtoZDceshi", "comDL"};
+    auto enabled = [&] {
+        QStringList names;
+        for (const QWidget *widget : fixture.window.findChildren<QWidget *>())
+            if (widget->isEnabled() && !widget->objectName().isEmpty())
+                names << widget->objectName();
+        return names;
+    };
+    const QStringList before = enabled();
+    fixture.selectAddress(1);
+    fixture.type("lineshuliang", QStringLiteral("2"));
+    fixture.click("Btocaiji");
+    QStringList lost = before;
+    for (const QString &name : enabled())
+        lost.removeOne(name);
+    QCOMPARE(QSet<QString>(lost.begin(), lost.end()), QSet<QString>(locked.begin(), locked.end()));
+
+    QVERIFY(line.expectSilence(800));
+    QByteArray sent;
+    QCOMPARE(fixture.pulsesDuring([&] { sent = line.read(poll.size(), 500); }), 1);
+    QCOMPARE(sent.toHex(' '), poll.toHex(' '));
+    QCOMPARE(fixture.pulsesDuring([&] { line.write(meterReply({23.5f, NAN})); }, 300), 0);
+    QCOMPARE((QStringList{cell(0, 0), cell(0, 1), cell(1, 0), cell(1, 1)}), (QStringList{"1", "23.5000", "2", "超时"}));
+    QByteArray bad = meterReply({3, 4});
+    bad[bad.size() - 1] = char(bad[bad.size() - 1] ^ 0x40);
+    line.write(bad);
+    line.write(meterReply({5, 6}).left(7));
+    QVERIFY(line.expect(poll, 1500));
+    QCOMPARE(cell(0, 1), QStringLiteral("23.5000"));
+    fixture.click("btnRdSampleRate");
+    QVERIFY(line.expect(crc("01 03 03 EE 00 01")));
+    line.write(crc("01 03 02 00 3C"));
+    QTRY_COMPARE(fixture.shown(QStringLiteral("lineSampleRate")), QStringLiteral("60"));
+    QVERIFY(line.expect(poll, 1500));
+    line.write(meterReply({-3.25f, 8}));
+    QTRY_COMPARE(cell(0, 1), QStringLiteral("-3.2500"));
+
+    fixture.click("Btocaiji");
+    QCOMPARE(enabled(), before);
+    QVERIFY(line.expectSilence(1300));
+    QCOMPARE(cell(1, 1), QStringLiteral("8.0000"));
+    fixture.type("lineshuliang", QStringLiteral("21"));
+    fixture.click("Btocaiji");
+    QCOMPARE(cell(0, 1), QString());
+    QVERIFY(line.expect(crc("01 03 00 04 00 2A"), 1500));
+    QVector<float> values;
+    for (int m = 1; m <= 21; ++m)
+        values << m + 0.5f;
+    QByteArray reply = bytes("01 03 54");
+    for (float value : values) {
+        std::uint32_t bits;
+        std::memcpy(&bits, &value, sizeof bits);
+        for (int shift = 24; shift >= 0; shift -= 8)
+            reply.append(char(bits >> shift));
+    }
+    line.write(withCrc(reply));
+    QTRY_COMPARE(cell(6, 5), QStringLiteral("21.5000"));
+    QCOMPARE((QStringList{cell(6, 4), cell(0, 2), cell(0, 3)}), (QStringList{"21", "8", "8.5000"}));
+    fixture.click("Btocaiji");
+}
+
+// A count the table cannot hold changes nothing: no timer, no lock, no poll.
+void RequestsTest::acquisitionRefusesABadCount()
+{
+    for (const char *meters : {"22", "-1"}) {
+        boxes.clear();
+        fixture.type("lineshuliang", QString::fromLatin1(meters));
+        fixture.click("Btocaiji");
+        QCOMPARE(boxes.texts(), QStringList{"表数应为0到21"});
+        QVERIFY(!fixture.window.acquireTimerObject()->isActive());
+        QCOMPARE(int(fixture.window.currentCommand()), int(kOtherCode));
+        QVERIFY(fixture.child<QWidget>("Btodakai")->isEnabled());
+    }
+    QVERIFY(line.expectSilence(1300));
+}
+
+// A search stopped after a few polls, a read in between, then one run over all
+// 247 addresses with gateways at 3 and 200 answering.
+void RequestsTest::searchStoppedThenRunToTheEnd()
+{
+    auto *addresses = fixture.child<QComboBox>("comdizhi");
+    auto *progress = fixture.child<QProgressBar>("progressBar");
+    QTimer *timer = fixture.window.searchTimerObject();
+    auto pollOf = [](int address) { return withCrc(char(address) + bytes("03 00 01 00 01")); };
+    auto buttonText = [this] { return fixture.child<QPushButton>("Btosousuo")->text(); };
+    struct Seen {
+        bool searching;
+        int progress;
+        qint64 at;
+    };
+    QVector<Seen> seen;
+    QElapsedTimer clock;
+    boxes.onBox = [&](const BoxRecorder::Box &) { seen.append({timer->isActive(), progress->value(), clock.elapsed()}); };
+
+    fixture.click("Btosousuo");
+    QCOMPARE(addresses->count(), 0);
+    QCOMPARE(buttonText(), QStringLiteral("停止搜索"));
+    QVERIFY(line.expect(pollOf(1)));
+    QVERIFY(line.expect(pollOf(2)));
+    QCOMPARE(progress->value(), 2);
+    fixture.click("BtoduquJ");
+    const QByteArray read = crc("00 03 00 00 00 01");
+    bool readSeen = false;
+    for (int address = 3; address <= 4;) {
+        const QByteArray frame = line.read(8);
+        if (frame == read && !readSeen)
+            readSeen = true;
+        else
+            QCOMPARE(frame.toHex(' '), pollOf(address++).toHex(' '));
+    }
+    QVERIFY(readSeen);
+    fixture.click("Btosousuo");
+    QCOMPARE(boxes.texts(), (QStringList{"正在搜索，请稍后", "已停止搜索"}));
+    QVERIFY(!seen[0].searching && !seen[1].searching);
+    QVERIFY(seen[1].progress >= 4);
+    QCOMPARE(buttonText(), QStringLiteral("搜索地址"));
+    QCOMPARE(progress->value(), 1);
+    QVERIFY(txFrameIsZero());
+    QVERIFY(line.readFor(300).size() <= 8);
+    // The search's code again, and it stays: an answer after the stop is still listed.
+    QCOMPARE(int(fixture.window.currentCommand()), 0x01);
+    line.write(withCrc(bytes("04 03 02 00 04")));
+    QTRY_COMPARE(itemTexts(addresses), QStringList{"4"});
+
+    clock.start();
+    fixture.click("Btosousuo");
+    QCOMPARE(addresses->count(), 0);
+    QCOMPARE(seen[2].progress, 1);
+    int polled = 0;
+    QByteArray pending;
+    while (seen.size() < 4 && clock.elapsed() < 40000) {
+        pending += line.readFor(10);
+        for (; pending.size() >= 8; pending.remove(0, 8)) {
+            QCOMPARE(pending.left(8).toHex(' '), pollOf(++polled).toHex(' '));
+            if (polled == 3 || polled == 200)
+                line.write(withCrc(char(polled) + bytes("03 02 00") + char(polled)));
+        }
+    }
+    QVERIFY(line.readFor(300).isEmpty());
+    QCOMPARE(polled, 247);
+    QCOMPARE(boxes.texts().last(), QStringLiteral("搜索完成"));
+    for (const BoxRecorder::Box &box : boxes.boxes)
+        QCOMPARE(box.title, QStringLiteral("提示"));
+    QVERIFY(!seen[3].searching);
+    QCOMPARE(seen[3].progress, 247);
+    QVERIFY2(seen[3].at > 20000 && seen[3].at < 35000, qPrintable(QString::number(seen[3].at)));
+    QCOMPARE(itemTexts(addresses), (QStringList{"3", "200"}));
+    QCOMPARE(buttonText(), QStringLiteral("搜索地址"));
+    QVERIFY(txFrameIsZero());
+    fixture.click("BtoduquB");
+    QVERIFY(line.expect(crc("03 03 00 02 00 01")));
+    boxes.onBox = nullptr;
+}
+
+QTEST_MAIN(RequestsTest)
+#include "tst_requests.moc"
