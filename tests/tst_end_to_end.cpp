@@ -347,7 +347,13 @@ void EndToEndTest::monitor()
     QVERIFY(!view->toPlainText().contains(QStringLiteral("s3cr3t")) && !view->toPlainText().contains("73 33 63"));
 
     QList<QPushButton *> buttons = monitor->findChildren<QPushButton *>(); // pause, clear, save
+    QCOMPARE(monitor->windowTitle() + buttons[0]->text(), QStringLiteral("通信监视暂停"));
+    fixture.click("Btoyuyan");
+    QTRY_COMPARE(monitor->windowTitle() + buttons[0]->text(), QStringLiteral("Traffic monitorPause"));
+    fixture.click("Btoyuyan");
+    QTRY_COMPARE(buttons[0]->text(), QStringLiteral("暂停"));
     buttons[0]->click();
+    QCOMPARE(buttons[0]->text(), QStringLiteral("继续"));
     fixture.click("Btotuichu");
     settle(300);
     QCOMPARE(view->blockCount(), expected.size());
