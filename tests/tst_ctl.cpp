@@ -144,7 +144,7 @@ void CtlTest::commands_data()
     QTest::newRow("exception on write") << kLine + "set mode=repeater" << int(Exceptions) << 3 << "" << "gateway 1: mode: exception 04 server device failure" << "1" << "";
     QTest::newRow("read back differs") << kLine + "set loop-range=1,2 sampling-period=30" << int(WritesIgnored) << 4 << "loop-range=1,2\n" << "gateway 1: sampling-period: wrote 30, read back 300" << "4" << "";
     QTest::newRow("scan") << "--port PTY --timeout 50 --retries 0 scan --from 2 --to 201" << int(TwoGateways) << 0 << "3\n200\n" << "" << "200" << "";
-    QTest::newRow("scan, none") << "--port PTY --timeout 50 --retries 0 scan --from 4 --to 6" << int(TwoGateways) << 1 << "" << "no gateway answered at addresses 4 to 6" << "3" << "";
+    QTest::newRow("scan, none") << "--port PTY --timeout 50 --retries 0 scan --from 4 --to 6" << int(TwoGateways) << 1 << "" << "no gateway answered at addresses 4 to 6" << "04 03 00 01 00 01 D5 9F, 05 03 00 01 00 01 D4 4E, 06 03 00 01 00 01 D4 7D" << "";
 
     // Refused before anything goes on the line.
     const auto refused = [](const char *name, const QString &arguments, const QString &err) {
