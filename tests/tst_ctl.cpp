@@ -220,7 +220,8 @@ void CtlTest::commands()
 
 void CtlTest::everyOption_data()
 {
-    QTest::addColumn<QString>("option"); // "--name=value" or a flag, then the command it goes with
+    // "--name=value" or a flag, then the command it goes with; each must be listed in --help too.
+    QTest::addColumn<QString>("option");
     for (const QString &row : QStringList{"--port=PTY get frequency", "--baud=19200 get frequency", "--parity=O get frequency", // a pseudo-terminal refuses even parity
                             "--address=1 get frequency", "--timeout=150 get frequency", "--retries=10 get frequency", "--json get frequency",
                             "--from=1 scan --to 1", "--to=1 scan", "--meters=1 poll --count 1", "--count=1 poll --meters 1",
@@ -240,7 +241,7 @@ void CtlTest::everyOption()
         QVERIFY2(run.status == 0 && !run.heard.isEmpty(), qPrintable(run.err));
         // Only a trace goes to stderr; it shows the secret's frame and the answer to it, but neither the secret nor its bytes.
         const bool traced = form.startsWith("-v ") || form.startsWith("--verbose ");
-        QVERIFY2((traced ? run.err.contains(QRegularExpression("-> 64 64 04 \\*\\* .*\\n.* <- \\d+ byte\\(s\\), not shown\\n")) : run.err.isEmpty()) && !run.err.contains(kSecret)
+        QVERIFY2((traced ? run.err.contains(QRegularExpression("-> 64 64 04 \\*\\* .*\\n.* <- .* not shown\\n")) : run.err.isEmpty()) && !run.err.contains(kSecret)
                      && !run.err.contains(kSecret.toHex(' ').toUpper().mid(3)), qPrintable(run.err));
     }
 }
