@@ -214,7 +214,6 @@ private slots:
         QTest::newRow("Chinese again") << all << none << "" << 2 << toEnglish << chinese << false << "icon";
         QTest::newRow("ten switches") << all << none << "" << 10 << toEnglish << chinese << false << "icon";
         QTest::newRow("other text does nothing") << all << none << "language english" << 1 << "language english" << form << false << "icon";
-        // An icon made from a missing file would not be null.
         QTest::newRow("English file missing") << none << none << "" << 1 << toChinese << english << false << "none";
         // The translator holds English when the Chinese file is not found: it must be emptied.
         QTest::newRow("Chinese file missing") << en << none << "" << 2 << toEnglish << chinese << false << "none";
@@ -233,6 +232,7 @@ private slots:
         QFETCH(bool, english);
         QFETCH(QString, icon);
         restartWith(inWorkingDir, beside);
+        // An icon made from a missing file would not be null, but unreadable.
         const QIcon shown = fixture->window.windowIcon();
         QCOMPARE(QString(shown.isNull() ? "none" : shown.availableSizes().isEmpty() ? "unreadable" : "icon"), icon);
         if (!preset.isEmpty())
@@ -287,12 +287,12 @@ private slots:
         QTest::newRow("the line vanishes") << "vanishing line" << none << false << "9600 none 8 1" << "提示: 串口已断开; ";
         QTest::newRow("missing device") << "/dev/nvb-no-such-port" << odd << false << "2400 odd 7 2" << "打开失败: 串口错误或被占用; ";
     }
-    // The ports given to the run follow the system's, the first of them chosen
-    // at the start, and the line settings follow the item index. Only a press on
-    // the enabled box lists the ports afresh: while the port is open, the box
-    // must keep naming it. Closed or never opened, the port ends idle in one
-    // state; a failed open leaves the receive queue alone, opening and closing
-    // empty it. The traffic log is off by default.
+    // A row is one port session. The ports a run gives follow the system's and
+    // the first of them is chosen; the settings follow the item index, so they
+    // hold in English too. While the port is open the box must keep naming it,
+    // so only a press on the enabled box lists the ports afresh. Closed, vanished
+    // or never opened, the port ends idle in one state; the traffic log is off
+    // unless asked for.
     void portOpensAndCloses() {
         QFETCH(QString, port);
         QFETCH(QStringList, choices);
