@@ -18,7 +18,6 @@
 
 #include "boxrecorder.h"
 #include "ptyline.h"
-#include "pulsecounter.h"
 #include "simulatedbus.h"
 #include "traffic_monitor.h"
 #include "windowfixture.h"
@@ -113,9 +112,7 @@ void EndToEndTest::initTestCase()
 // Clicks the button and waits for the pulse that an accepted reply ends with.
 bool EndToEndTest::answered(const char *button, int timeoutMs)
 {
-    PulseCounter pulses(fixture);
-    fixture.click(button);
-    return pulses.waitFor(1, timeoutMs) == 1;
+    return fixture.pulsesDuring([&] { fixture.click(button); }, timeoutMs, 1) == 1;
 }
 
 bool EndToEndTest::onSimulator()

@@ -28,11 +28,6 @@ PtyLine::PtyLine()
     slavePath = QString::fromLocal8Bit(name);
 }
 
-PtyLine::~PtyLine()
-{
-    hangUp();
-}
-
 void PtyLine::hangUp()
 {
     if (master >= 0)
@@ -42,62 +37,35 @@ void PtyLine::hangUp()
     master = slave = -1;
 }
 
-static QByteArray readWaiting(int fd)
-{
-    QByteArray out;
-    char buffer[512];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got <= 0)
-            break;
-        out.append(buffer, static_cast<int>(got));
-    }
-    return out;
-}
-
 QByteArray PtyLine::read(int n, int timeoutMs)
 {
     QByteArray out;
     QElapsedTimer clock;
     clock.start();
-    while (out.size() < n && clock.elapsed() < timeoutMs) {
+    while ((n < 0 || out.size() < n) && clock.elapsed() < timeoutMs) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         pollfd p{master, POLLIN, 0};
+        char buffer[512];
+        ssize_t got = 0;
         if (::poll(&p, 1, 5) > 0 && (p.revents & POLLIN))
-            out += readWaiting(master);
+            while ((got = ::read(master, buffer, sizeof buffer)) > 0)
+                out.append(buffer, int(got));
     }
     return out;
 }
 
 QByteArray PtyLine::readFrame(int n)
 {
-    QByteArray out = read(n);
-    out += readFor(20);
-    return out;
-}
-
-QByteArray PtyLine::readFor(int ms)
-{
-    QByteArray out;
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        pollfd p{master, POLLIN, 0};
-        if (::poll(&p, 1, 5) > 0 && (p.revents & POLLIN))
-            out += readWaiting(master);
-    }
-    return out;
+    const QByteArray first = read(n);
+    return first + readFor(20);
 }
 
 bool PtyLine::expect(const QByteArray &frame, int timeoutMs)
 {
     const QByteArray got = read(frame.size(), timeoutMs);
-    if (got != frame) {
+    if (got != frame)
         qWarning("expected %s, got %s", frame.toHex(' ').constData(), got.toHex(' ').constData());
-        return false;
-    }
-    return true;
+    return got == frame;
 }
 
 bool PtyLine::expectSilence(int ms)
@@ -108,18 +76,12 @@ bool PtyLine::expectSilence(int ms)
     return got.isEmpty();
 }
 
-void PtyLine::drain()
-{
-    readFor(50);
-}
-
 void PtyLine::write(const QByteArray &data)
 {
-    int done = 0;
-    while (done < data.size()) {
-        const ssize_t put = ::write(master, data.constData() + done, static_cast<size_t>(data.size() - done));
+    for (int done = 0; done < data.size();) {
+        const ssize_t put = ::write(master, data.constData() + done, size_t(data.size() - done));
         if (put > 0)
-            done += static_cast<int>(put);
+            done += int(put);
         else if (errno != EAGAIN && errno != EINTR)
             break;
     }
@@ -135,7 +97,8 @@ void PtyLine::writeInPieces(const QByteArray &data, const QList<int> &sizes, int
         at += size;
     }
     if (at < data.size()) {
-        settle(gapMs);
+        if (at > 0)
+            settle(gapMs);
         write(data.mid(at));
     }
 }
@@ -147,12 +110,8 @@ QByteArray bytes(const char *hex)
 
 QByteArray withCrc(const QByteArray &frame)
 {
-    QByteArray out = frame;
-    const std::uint16_t crc = crc16Modbus(reinterpret_cast<const std::uint8_t *>(frame.constData()),
-                                          frame.size());
-    out.append(static_cast<char>(crc & 0xFF));
-    out.append(static_cast<char>(crc >> 8));
-    return out;
+    const std::uint16_t crc = crc16Modbus(reinterpret_cast<const std::uint8_t *>(frame.constData()), int(frame.size()));
+    return frame + char(crc & 0xFF) + char(crc >> 8);
 }
 
 void settle(int ms)

@@ -11,7 +11,7 @@ class PtyLine
 {
 public:
     PtyLine();
-    ~PtyLine();
+    ~PtyLine() { hangUp(); }
     PtyLine(const PtyLine &) = delete;
     PtyLine &operator=(const PtyLine &) = delete;
 
@@ -19,23 +19,20 @@ public:
     int masterFd() const { return master; }
     bool isValid() const { return master >= 0; }
 
-    // Bytes the window wrote: waits (running the event loop) until n bytes are
-    // there or the time is up, and returns what arrived.
+    // What the window wrote, running the event loop meanwhile: until n bytes are
+    // there or the time is up; readFrame also takes what follows within 20 ms,
+    // so that a frame too long shows whole; readFor takes all within the time.
     QByteArray read(int n, int timeoutMs = 1500);
-    // The same, and whatever follows within 20 ms, so a frame too long shows whole.
     QByteArray readFrame(int n);
-    // Everything that arrives within the given time.
-    QByteArray readFor(int ms);
-    // True when the next bytes on the wire are exactly these.
+    QByteArray readFor(int ms) { return read(-1, ms); }
+    // True when the next bytes on the wire are exactly these; warns otherwise.
     bool expect(const QByteArray &frame, int timeoutMs = 1500);
-    // True when nothing arrives within the given time.
     bool expectSilence(int ms = 300);
-    // Discards whatever is waiting.
-    void drain();
+    void drain() { readFor(50); }
 
     void write(const QByteArray &bytes);
-    // Writes the bytes in pieces of the given sizes, running the event loop
-    // for gapMs between them so each piece makes its own readyRead.
+    // In pieces of the given sizes, the event loop running gapMs between them,
+    // so that each piece makes a readyRead of its own.
     void writeInPieces(const QByteArray &bytes, const QList<int> &sizes, int gapMs = 150);
 
     // The other end vanishes: both pty fds are closed.

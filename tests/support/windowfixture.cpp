@@ -1,14 +1,15 @@
 #include "windowfixture.h"
 
-#include <QTest>
-
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
 
 #include <algorithm>
 
 #include "ptyline.h"
-#include "pulsecounter.h"
 #include "transmit.h"
 
 WindowFixture::WindowFixture()
@@ -19,7 +20,7 @@ WindowFixture::WindowFixture()
 bool WindowFixture::openOn(const QString &path)
 {
     if (window.isPortOpen())
-        closePort();
+        click("Btodakai");
     auto *ports = child<QComboBox>("comchuankou");
     ports->addItem(path);
     ports->setCurrentIndex(ports->count() - 1);
@@ -32,39 +33,17 @@ bool WindowFixture::openOn(const PtyLine &line)
     return openOn(line.path());
 }
 
-bool WindowFixture::reopenOn(PtyLine &line)
-{
-    line.drain();
-    window.port().readAll();
-    closePort();
-    return openOn(line);
-}
-
-void WindowFixture::closePort()
-{
-    if (window.isPortOpen())
-        click("Btodakai");
-}
-
 void WindowFixture::click(const char *objectName)
 {
-    auto *button = child<QAbstractButton>(objectName);
-    if (!button) {
+    if (auto *button = child<QAbstractButton>(objectName))
+        button->click();
+    else
         qWarning("no button named %s", objectName);
-        return;
-    }
-    // click() works on buttons of hidden pages too, and does nothing when disabled.
-    button->click();
 }
 
 void WindowFixture::type(const char *objectName, const QString &text)
 {
-    auto *edit = child<QLineEdit>(objectName);
-    if (!edit) {
-        qWarning("no line edit named %s", objectName);
-        return;
-    }
-    edit->setText(text);
+    child<QLineEdit>(objectName)->setText(text);
 }
 
 void WindowFixture::selectAddress(int address)
@@ -74,46 +53,39 @@ void WindowFixture::selectAddress(int address)
     addresses->addItem(QString::number(address));
 }
 
-static QString fieldOf(const QString &assignment)
-{
-    return assignment.section(QLatin1Char('='), 0, 0);
-}
-
-QString WindowFixture::valueOf(const QString &assignment)
-{
-    return assignment.section(QLatin1Char('='), 1);
-}
-
 bool WindowFixture::put(const QString &assignment)
 {
-    QWidget *widget = window.findChild<QWidget *>(fieldOf(assignment));
+    QWidget *widget = window.findChild<QWidget *>(assignment.section(QLatin1Char('='), 0, 0));
     if (auto *edit = qobject_cast<QLineEdit *>(widget)) {
         edit->setText(valueOf(assignment));
         return true;
     }
-    if (auto *box = qobject_cast<QComboBox *>(widget)) {
+    auto *box = qobject_cast<QComboBox *>(widget);
+    if (box)
         box->setCurrentIndex(box->findText(valueOf(assignment)));
-        return box->currentIndex() >= 0;
-    }
-    return false;
+    return box && box->currentIndex() >= 0;
 }
 
 QString WindowFixture::shown(const QString &assignment) const
 {
-    QWidget *widget = window.findChild<QWidget *>(fieldOf(assignment));
-    if (auto *edit = qobject_cast<QLineEdit *>(widget))
-        return edit->text();
+    QWidget *widget = window.findChild<QWidget *>(assignment.section(QLatin1Char('='), 0, 0));
     if (auto *box = qobject_cast<QComboBox *>(widget))
         return box->currentText();
-    return QStringLiteral("<no such field>");
+    return widget ? widget->property("text").toString() : QStringLiteral("<no such field>");
 }
 
-int WindowFixture::pulsesDuring(const std::function<void()> &action, int settleMs)
+int WindowFixture::pulsesDuring(const std::function<void()> &action, int settleMs, int enough)
 {
-    PulseCounter pulses(*this);
+    QSignalSpy values(child<QProgressBar>("progressBar"), &QProgressBar::valueChanged);
+    const auto pulses = [&] {
+        return int(std::count_if(values.begin(), values.end(), [](const QList<QVariant> &v) { return v.at(0) == 247; }));
+    };
     action();
-    settle(settleMs);
-    return pulses.count();
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < settleMs && (enough == 0 || pulses() < enough))
+        settle(5);
+    return pulses();
 }
 
 QStringList itemTexts(const QComboBox *box)
@@ -127,21 +99,4 @@ QStringList itemTexts(const QComboBox *box)
 bool txFrameIsZero()
 {
     return std::all_of(std::begin(txFrame), std::end(txFrame), [](std::uint8_t b) { return b == 0; });
-}
-
-void addRoundTripColumns()
-{
-    QTest::addColumn<QString>("writeButton");
-    QTest::addColumn<QStringList>("inputs");
-    QTest::addColumn<QString>("stored");
-    QTest::addColumn<QString>("readButton");
-    QTest::addColumn<QStringList>("readBack");
-}
-
-void addRoundTrip(const char *writeButton, const char *inputs, const char *stored, const char *readButton,
-                  const char *readBack)
-{
-    QTest::newRow(writeButton) << QString::fromUtf8(writeButton) << QString::fromUtf8(inputs).split(' ')
-                               << QString::fromUtf8(stored) << QString::fromUtf8(readButton)
-                               << QString::fromUtf8(readBack ? readBack : inputs).split(' ');
 }
