@@ -266,6 +266,8 @@ void RequestsTest::requests()
     if (!refusal.isEmpty())
         QCOMPARE(boxes.boxes.first().title, QStringLiteral("提示"));
     QVERIFY(!fixture.window.acquireTimerObject()->isActive() && fixture.child<QWidget>("Btodakai")->isEnabled());
+    // Whatever went out, nothing of it is left in the transmit buffer.
+    QVERIFY(txFrameIsZero());
 }
 
 // What each reply shows and whether it pulses, in whatever pieces it comes.
