@@ -39,11 +39,10 @@ struct Sim
         err += process.readAllStandardError();
         return out.contains(text) || err.contains(text);
     }
-    // Its exit status, after the signal if one is given; -1 when it crashed or went on.
+    // Its exit status, after the signal if one is given (0 sends none); -1 when it crashed or went on.
     int end(int signal = 0)
     {
-        if (signal)
-            ::kill(pid_t(process.processId()), signal);
+        ::kill(pid_t(process.processId()), signal);
         const bool ended = process.waitForFinished(3000);
         has("");
         return ended && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
@@ -139,8 +138,8 @@ private slots:
         const QByteArray point = bytes("AA 07 E7 28 AC 0F AA"), baud = rtu("01 10 00 02 00 01 02 00 03"); // 4 mA, 4.012 measured
         const QByteArray range = bytes("00 00 80 40 00 00 A0 41 AA"); // 4 and 20, least significant byte first
         row("platform page", "", rtu("01 03 03 E8 00 09"), rtu("01 03 12 00 03 00 00 03 E8 00 A5 00 07 01 02 00 3C 00 00 00 00"));
-        row("broadcast read of another register", "", rtu("00 03 00 02 00 01"), {}, "broadcast read 0x0002 baud rate, not answered");
-        row("past the last register", "", rtu("01 03 03 F0 00 02"), rtu("01 83 02"));
+        row("other broadcast reads", "", rtu("00 03 00 01 00 02") + rtu("00 03 00 02 00 01"), {}, "0x0002 baud rate, not answered");
+        row("past the end, across calibration", "", rtu("01 03 03 F0 00 02") + rtu("01 03 00 03 00 02"), rtu("01 83 02").repeated(2));
         row("read of nothing", "", rtu("01 03 00 02 00 00"), rtu("01 83 03"));
         row("more meters than there are", "", rtu("01 03 00 04 00 0C"), rtu("01 83 02"), ", there are 5 meters");
         row("half a meter value", "", rtu("01 03 00 04 00 03"), rtu("01 83 02"));
@@ -148,25 +147,26 @@ private slots:
         row("mode 2 does not exist", "", rtu("01 10 03 F0 00 01 02 00 02"), rtu("01 90 03"));
         row("address 0 is the broadcast", "", rtu("01 10 00 01 00 01 02 00 00"), rtu("01 90 03"));
         row("function 06", "", rtu("01 06 00 02 00 01"), rtu("01 86 01"), "function 0x06 -> exception 01 illegal function");
+        row("function 06 to another address", "", rtu("07 06 00 02 00 01"), {}, "function 0x06 for address 7: not ours");
         row("an exception of someone else", "", rtu("01 83 02"), {}, "exception reply of another device, ignored");
         // The change is acknowledged from the old address; then only the new one answers.
         row("address 5 to 9", "--address 5", rtu("05 10 00 01 00 01 02 00 09") + rtu("05 03 00 02 00 01") + poll,
-            rtu("05 10 00 01 00 01") + rtu("09 03 02 00 09"));
+            rtu("05 10 00 01 00 01") + rtu("09 03 02 00 09"), ", answering at 9 from now on");
         // The first gateway answers the broadcast read and the cloud; a broadcast write is done by all, answered by none.
-        row("two gateways", "--address 3,200",
-            rtu("C8 03 00 01 00 01") + poll + rtu("00 10 03 EC 00 01 02 00 09") + rtu("C8 03 03 EC 00 01") + bytes("64 64 02 72 31"),
-            rtu("C8 03 02 00 C8") + rtu("03 03 02 00 03") + rtu("C8 03 02 00 09") + "OK\r\n");
+        row("two gateways", "--address 3,200", poll + rtu("00 10 03 EC 00 01 02 00 09") + rtu("C8 03 03 EC 00 01")
+            + bytes("64 64 02 72 31"), rtu("03 03 02 00 03") + rtu("C8 03 02 00 09") + "OK\r\n");
         // Current-loop and cloud frames: only reads and cloud parameters are answered.
         row("channel written twice, read in a loop frame", "", rtu("01 10 00 06 00 01 02 00 00") + rtu("01 10 00 06 00 01 02 00 02")
             + bytes("AA 04 0C AA"), rtu("01 10 00 06 00 01").repeated(2) + bytes("AA 05 0C 02 AA"));
         row("loop range written and read", "", bytes("AA 0D 01 00") + range + bytes("AA 04 08 AA"), bytes("AA 0D 08 00") + range);
-        row("unknown loop command", "", bytes("AA 04 33 AA"), {}, "current-loop command 0x33, ignored");
+        row("longest loop frame", "", bytes("AA 20 33") + QByteArray(28, '\0') + bytes("AA"), {}, "command 0x33, ignored");
+        row("calibration disabled", "", rtu("01 10 00 04 00 01 02 00 00"), rtu("01 10 00 04 00 01"), ", calibration disabled");
         row("calibration without the key", "", point + rtu("01 10 00 04 00 01 02 12 34"), rtu("01 90 03"),
             ", ignored, calibration not enabled");
         row("calibration after the key", "", rtu("01 10 00 04 00 01 02 9B 9B") + point + bytes("AA 07 E7 30 AC 0F AA"),
             bytes("01 10 00 04 00 01 40 08"), "enabled []\ncurrent-loop calibrate 4.0 mA, measured 4.012 mA []\n"
             "current-loop calibrate 4.8 mA, measured 4.012 mA, ignored, no such point");
-        row("cloud: device name in Chinese", "", bytes("64 64 05") + "网关", "OK\r\n");
+        row("cloud: subscribe topic in Chinese", "", bytes("64 64 07") + "网关", "OK\r\n");
         row("cloud: unknown parameter", "", bytes("64 64 09 41"), "ERROR\r\n");
         row("cloud: connect", "", bytes("64 C8"), {}, "cloud: connect []");
         // Faults: a dropped frame has no effect, nor has one answered with exception 04.
