@@ -35,10 +35,12 @@ struct Sim
         err += process.readAllStandardError();
         return out.contains(text) || err.contains(text);
     }
-    // Its exit status, after the signal if one is given (0 sends none); -1 when it crashed or went on.
+    // Its exit status, after the signal if one is given; -1 when it crashed or went on.
     int end(int signal = 0)
     {
-        ::kill(pid_t(process.processId()), signal);
+        // Not once it has ended: a pid of 0 would signal the test's own process group.
+        if (signal && process.processId() > 0)
+            ::kill(pid_t(process.processId()), signal);
         const bool ended = process.waitForFinished(3000);
         has("");
         return ended && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
