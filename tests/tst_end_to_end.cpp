@@ -18,7 +18,8 @@
 
 #include "boxrecorder.h"
 #include "ptyline.h"
-#include "simulatedbus.h"
+#include "gatewaysimulator.h"
+#include "lineserver.h"
 #include "traffic_monitor.h"
 #include "windowfixture.h"
 
@@ -64,13 +65,31 @@ private:
 // The simulated bus: the gateway under test at 3, another at 200, five meters, the third silent.
 SimulatorSettings twoGateways()
 {
-    SimulatorSettings settings = SimulatedBus::settingsFor(3);
-    settings.addresses << 200;
+    SimulatorSettings settings;
+    settings.addresses = {3, 200};
     settings.meters = 5;
     settings.silentMeters = {3};
     settings.drift = 0.0f;
     return settings;
 }
+
+// The simulator on a pseudo-terminal, served from the test's own event loop so
+// that its state can be looked at between exchanges without a thread.
+struct SimulatedBus {
+    GatewaySimulator simulator{twoGateways()};
+    LineServer server{simulator};
+    QTimer pump;
+    QString error;
+    bool opened = server.openPseudoTerminal(&error);
+
+    SimulatedBus() { QObject::connect(&pump, &QTimer::timeout, [this] { server.serveOnce(0); }); }
+    GatewayState &gateway() { return simulator.gateway(0); }
+    bool connect(WindowFixture &fixture)
+    {
+        pump.start(2);
+        return fixture.openOn(server.path());
+    }
+};
 
 } // namespace
 
@@ -96,7 +115,7 @@ private:
 
     PtyLine line;
     std::unique_ptr<ModbusSlave> slave;
-    SimulatedBus bus{twoGateways()};
+    SimulatedBus bus;
     WindowFixture fixture;
     BoxRecorder boxes;
 };

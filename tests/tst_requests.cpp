@@ -27,7 +27,7 @@ QByteArray crc(const char *hex)
     return withCrc(bytes(hex));
 }
 
-QByteArray meterReply(std::initializer_list<float> values)
+QByteArray meterReply(const QVector<float> &values)
 {
     QByteArray blocks;
     for (float value : values) {
@@ -65,8 +65,6 @@ private slots:
     void meterCountNeverOverrunsTheReply_data();
     void meterCountNeverOverrunsTheReply();
     void broadcastReplies();
-    void testSendsTheCheckedCurrent_data();
-    void testSendsTheCheckedCurrent();
     void calibrationPoint();
     void acquisition();
     void searchStoppedThenRunToTheEnd();
@@ -220,6 +218,14 @@ void RequestsTest::requests_data()
         refused(qPrintable(QStringLiteral("custom current '%1'").arg(current)), "BtoZDceshi",
                 {QStringLiteral("lineCEshuru=") + current}, "自定义输入应为0到25.4");
     loop("leave the test", "Btotuichu", {}, "AA 05 02 FF AA");
+    // 测试 sends the current of the radio checked at the press, whatever was sent since.
+    sends("test, no current chosen", "Btoceshi", -1, {}, QByteArray(), 0, -1);
+    loop("channel read after choosing 16 mA", "BtoTDduqu", {"radio16mA="}, "AA 04 0C AA", 0x0D);
+    loop("test 16 mA, a read between", "Btoceshi", {}, "AA 05 02 A0 AA");
+    for (const char *radio : {"radio39mA=27", "radio4mA=28", "radio8mA=50", "radio12mA=78", "radio20mA=C8", "radio208mA=D0"})
+        QTest::addRow("test %s", radio) << "Btoceshi" << -1 << QStringList{QString::fromLatin1(radio).section('=', 0, 0) + '='}
+                                        << bytes("AA 05 02") + QByteArray::fromHex(radio + strlen(radio) - 2) + bytes("AA")
+                                        << QString() << 1 << -1;
     // A count the table cannot hold starts nothing: no timer, no lock, no poll.
     refused("22 meters", "Btocaiji", {"lineshuliang=22"}, "表数应为0到21");
     refused("-1 meters", "Btocaiji", {"lineshuliang=-1"}, "表数应为0到21");
@@ -319,7 +325,8 @@ void RequestsTest::replies_data()
     row("calibration, bad CRC", "BtoDL", {"lineDL="}, bytes("05 10 00 04 00 01 40 09"), {"lineDL=开启失败"}, 0);
     row("channel 3", "BtoTDduqu", {"lineTDxiugai=-"}, bytes("AA 05 0C 02 AA"), {"lineTDxiugai=3"}, 0);
     row("channel byte FF", "BtoTDduqu", {"lineTDxiugai=-"}, bytes("AA 05 0C FF AA"), {"lineTDxiugai=256"}, 0);
-    row("channel without delimiters", "BtoTDduqu", {"lineTDxiugai=-"}, bytes("AB 05 0C 02 AA"), {"lineTDxiugai=-"}, 0);
+    row("channel without its first delimiter", "BtoTDduqu", {"lineTDxiugai=-"}, bytes("AB 05 0C 02 AA"), {"lineTDxiugai=-"}, 0);
+    row("channel without its last delimiter", "BtoTDduqu", {"lineTDxiugai=-"}, bytes("AA 05 0C 02 AB"), {"lineTDxiugai=-"}, 0);
     row("channel written", "BtoTDxiugai", {"lineTDxiugai=2"}, crc("05 10 00 06 00 01"), {});
     row("loop range 100 to 12.5", "BtoBSduqu", {"lineBSdown=", "lineBSup="},
         bytes("AA 0D 08 00 00 00 C8 42 00 00 48 41 AA"), {"lineBSdown=100", "lineBSup=12.5"}, 0);
@@ -433,37 +440,6 @@ void RequestsTest::broadcastReplies()
     }
 }
 
-// 测试 sends the current of the radio checked at the press, whatever was sent
-// in between; a radio click itself sends nothing.
-void RequestsTest::testSendsTheCheckedCurrent_data()
-{
-    QTest::addColumn<QString>("radio"); // empty: none checked
-    QTest::addColumn<QString>("between");
-    QTest::addColumn<QByteArray>("frame"); // empty: nothing sent
-    QTest::newRow("none checked") << "" << "BtoTDduqu" << QByteArray();
-    QTest::newRow("3.9mA after a channel read") << "radio39mA" << "BtoTDduqu" << bytes("AA 05 02 27 AA");
-    QTest::newRow("20.8mA after calibration enable") << "radio208mA" << "BtoDL" << bytes("AA 05 02 D0 AA");
-    QTest::newRow("12mA after the test itself") << "radio12mA" << "Btoceshi" << bytes("AA 05 02 78 AA");
-    QTest::newRow("16mA after leaving the test") << "radio16mA" << "Btotuichu" << bytes("AA 05 02 A0 AA");
-    QTest::newRow("4mA") << "radio4mA" << "" << bytes("AA 05 02 28 AA");
-    QTest::newRow("8mA") << "radio8mA" << "" << bytes("AA 05 02 50 AA");
-    QTest::newRow("20mA") << "radio20mA" << "" << bytes("AA 05 02 C8 AA");
-}
-
-void RequestsTest::testSendsTheCheckedCurrent()
-{
-    QFETCH(QString, radio);
-    QFETCH(QString, between);
-    QFETCH(QByteArray, frame);
-    if (!radio.isEmpty())
-        QCOMPARE(fixture.pulsesDuring([&] { fixture.click(radio.toLatin1().constData()); }), 0);
-    if (!between.isEmpty())
-        fixture.click(between.toLatin1().constData());
-    line.drain();
-    QCOMPARE(fixture.pulsesDuring([&] { fixture.click("Btoceshi"); }), frame.isEmpty() ? 0 : 1);
-    QCOMPARE((frame.isEmpty() ? line.readFor(200) : line.readFrame(frame.size())).toHex(' '), frame.toHex(' '));
-}
-
 // Picking a point of comDL outputs its current, by the item's place, not its text;
 // with no item picked neither that nor the calibration sends anything.
 void RequestsTest::calibrationPoint()
@@ -492,10 +468,10 @@ void RequestsTest::calibrationPoint()
 void RequestsTest::acquisition()
 {
     const QByteArray poll = bytes("01 03 00 04 00 04 05 C8");
-    const QStringList locked{"lineshuliang", "BtoBSduqu", "BtoBSxiugai", "Btoceshi", "Btodakai", "BtoDL",
-                             "BtoDLjiaozhun", "BtoduquB", "BtoduquHZ", "BtoduquJ", "BtoduquSF", "Btoguangbo",
-                             "Btosousuo", "BtoTDduqu", "BtoTDxiugai", "Btotuichu", "BtoxieruHZ", "BtoxieruSF",
-                             "Btoxiugai", "BtoxiugaiB", "BtoxiugaiJ", "BtoZDceshi", "comDL"};
+    const QStringList locked = QStringLiteral("lineshuliang BtoBSduqu BtoBSxiugai Btoceshi Btodakai BtoDL BtoDLjiaozhun "
+                                              "BtoduquB BtoduquHZ BtoduquJ BtoduquSF Btoguangbo Btosousuo BtoTDduqu "
+                                              "BtoTDxiugai Btotuichu BtoxieruHZ BtoxieruSF Btoxiugai BtoxiugaiB BtoxiugaiJ "
+                                              "BtoZDceshi comDL").split(' ');
     auto enabled = [&] {
         QStringList names;
         for (const QWidget *widget : fixture.window.findChildren<QWidget *>())
@@ -543,14 +519,7 @@ void RequestsTest::acquisition()
     QVector<float> values;
     for (int m = 1; m <= 21; ++m)
         values << m + 0.5f;
-    QByteArray reply = bytes("01 03 54");
-    for (float value : values) {
-        std::uint32_t bits;
-        std::memcpy(&bits, &value, sizeof bits);
-        for (int shift = 24; shift >= 0; shift -= 8)
-            reply.append(char(bits >> shift));
-    }
-    line.write(withCrc(reply));
+    line.write(meterReply(values));
     QTRY_COMPARE(cell(6, 5), QStringLiteral("21.5000"));
     QCOMPARE((QStringList{cell(6, 4), cell(0, 2), cell(0, 3)}), (QStringList{"21", "8", "8.5000"}));
     fixture.click("Btocaiji");

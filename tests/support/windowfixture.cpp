@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSignalSpy>
 
 #include <algorithm>
@@ -58,6 +59,10 @@ bool WindowFixture::put(const QString &assignment)
     QWidget *widget = window.findChild<QWidget *>(assignment.section(QLatin1Char('='), 0, 0));
     if (auto *edit = qobject_cast<QLineEdit *>(widget)) {
         edit->setText(valueOf(assignment));
+        return true;
+    }
+    if (auto *radio = qobject_cast<QRadioButton *>(widget)) {
+        radio->click();
         return true;
     }
     auto *box = qobject_cast<QComboBox *>(widget);

@@ -34,8 +34,9 @@ public:
     // Makes the address the only one listed, so the unicast requests go there.
     void selectAddress(int address);
 
-    // "field=text": puts the text into the line edit of that name, or selects the
-    // item of that text in the combo box; false when there is no such field or item.
+    // "field=text": puts the text into the line edit of that name, selects the item
+    // of that text in the combo box, or clicks the radio button; false when there
+    // is no such field or item.
     bool put(const QString &assignment);
     // What the field named in "field=text" shows now.
     QString shown(const QString &assignment) const;
