@@ -4,12 +4,6 @@
 // the test currents and the acquisition.
 #include <QtTest>
 
-#include <QComboBox>
-#include <QLineEdit>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QTableWidget>
-
 #include <cmath>
 #include <cstring>
 
@@ -39,14 +33,6 @@ QByteArray meterReply(const QVector<float> &values)
     return withCrc(bytes("01 03") + char(blocks.size()) + blocks);
 }
 
-QList<int> pieceSizes(const QString &pieces)
-{
-    QList<int> sizes;
-    for (const QString &size : pieces.split(QLatin1Char('+'), Qt::SkipEmptyParts))
-        sizes << size.toInt();
-    return sizes;
-}
-
 } // namespace
 
 class RequestsTest : public QObject
@@ -60,9 +46,9 @@ private slots:
     void requests();
     void replies_data();
     void replies();
+    void replyWatch();
     void leftoversNeverSpoilTheNextReply_data();
     void leftoversNeverSpoilTheNextReply();
-    void meterCountNeverOverrunsTheReply_data();
     void meterCountNeverOverrunsTheReply();
     void broadcastReplies();
     void calibrationPoint();
@@ -71,6 +57,7 @@ private slots:
 
 private:
     QString cell(int row, int column) const;
+    QProgressBar *bar() const { return fixture.child<QProgressBar>("progressBar"); }
 
     PtyLine line;
     WindowFixture fixture;
@@ -80,7 +67,7 @@ private:
 void RequestsTest::initTestCase()
 {
     QVERIFY(line.isValid());
-    QVERIFY(fixture.openOn(line));
+    QVERIFY(fixture.openOn(line.path()));
 }
 
 void RequestsTest::init()
@@ -286,17 +273,18 @@ void RequestsTest::replies_data()
     QTest::addColumn<QStringList>("after");
     QTest::addColumn<int>("pulses");
     QTest::addColumn<bool>("codeCleared"); // the cloud reply ends what is awaited
+    QTest::addColumn<QString>("watch");     // the bar's text: the percentage, or what went wrong
 
     auto row = [](const char *name, const char *button, const QStringList &before, const QByteArray &reply,
-                  const QStringList &after, int pulses = 1, const char *pieces = "") {
+                  const QStringList &after, int pulses = 1, const char *pieces = "", const char *watch = "%p%") {
         QTest::newRow(name) << QString::fromLatin1(button) << before << reply << QString::fromLatin1(pieces) << after
-                            << pulses << false;
+                            << pulses << false << QString::fromUtf8(watch);
     };
     const QStringList parityOdd{"comjiaoyanwei2=奇校验"};
     row("parity 2", "BtoduquJ", parityOdd, crc("05 03 02 00 02"), {"comjiaoyanwei2=偶校验"});
     row("parity 3 out of range", "BtoduquJ", parityOdd, crc("05 03 02 00 03"), parityOdd);
-    row("parity, bad CRC", "BtoduquJ", parityOdd, bytes("05 03 02 00 02 00 00"), parityOdd, 0);
-    row("parity, an exception", "BtoduquJ", parityOdd, crc("05 83 02"), parityOdd, 0);
+    row("parity, bad CRC", "BtoduquJ", parityOdd, bytes("05 03 02 00 02 00 00"), parityOdd, 0, "", "校验错误");
+    row("parity, an exception", "BtoduquJ", parityOdd, crc("05 83 02"), parityOdd, 0, "", "异常 02 非法数据地址");
     row("baud 2 in pieces", "BtoduquB", {"combotelv2=4800"}, crc("05 03 02 00 02"), {"combotelv2=9600"}, 1, "3+4");
     row("baud 4 out of range", "BtoduquB", {"combotelv2=4800"}, crc("05 03 02 00 04"), {"combotelv2=4800"});
     row("mode 0", "BtoJSQRead", {"comboBoxJSQ=中继器"}, crc("05 03 02 00 00"), {"comboBoxJSQ=接收器"});
@@ -320,19 +308,19 @@ void RequestsTest::replies_data()
     row("excess bytes dropped", "BtoxieruSF", {"lineSF=3"}, crc("05 10 03 EC 00 01") + bytes("01 02 03"), {});
     row("address changed", "Btoxiugai", {"linegaidizhi=9"}, crc("05 10 00 01 00 01"), {"comdizhi="});
     row("address change, bad CRC", "Btoxiugai", {"linegaidizhi=9"}, bytes("05 10 00 01 00 01 00 00"),
-        {"comdizhi=5"}, 0);
+        {"comdizhi=5"}, 0, "", "校验错误");
     row("calibration, any address and function", "BtoDL", {"lineDL="}, crc("7F 03 12 34 56 78"), {"lineDL=开启成功"}, 0);
-    row("calibration, bad CRC", "BtoDL", {"lineDL="}, bytes("05 10 00 04 00 01 40 09"), {"lineDL=开启失败"}, 0);
+    row("calibration, bad CRC", "BtoDL", {"lineDL="}, bytes("05 10 00 04 00 01 40 09"), {"lineDL=开启失败"}, 0, "", "校验错误");
     row("channel 3", "BtoTDduqu", {"lineTDxiugai=-"}, bytes("AA 05 0C 02 AA"), {"lineTDxiugai=3"}, 0);
     row("channel byte FF", "BtoTDduqu", {"lineTDxiugai=-"}, bytes("AA 05 0C FF AA"), {"lineTDxiugai=256"}, 0);
-    row("channel without its first delimiter", "BtoTDduqu", {"lineTDxiugai=-"}, bytes("AB 05 0C 02 AA"), {"lineTDxiugai=-"}, 0);
-    row("channel without its last delimiter", "BtoTDduqu", {"lineTDxiugai=-"}, bytes("AA 05 0C 02 AB"), {"lineTDxiugai=-"}, 0);
+    row("channel without its first delimiter", "BtoTDduqu", {"lineTDxiugai=-"}, bytes("AB 05 0C 02 AA"), {"lineTDxiugai=-"}, 0, "", "校验错误");
+    row("channel without its last delimiter", "BtoTDduqu", {"lineTDxiugai=-"}, bytes("AA 05 0C 02 AB"), {"lineTDxiugai=-"}, 0, "", "校验错误");
     row("channel written", "BtoTDxiugai", {"lineTDxiugai=2"}, crc("05 10 00 06 00 01"), {});
     row("loop range 100 to 12.5", "BtoBSduqu", {"lineBSdown=", "lineBSup="},
         bytes("AA 0D 08 00 00 00 C8 42 00 00 48 41 AA"), {"lineBSdown=100", "lineBSup=12.5"}, 0);
     QTest::newRow("cloud reply taken 64 bytes at a time")
         << "pushButton_AT1" << QStringList{"lineEdit_AT1=r1"} << QByteArray(100, 'A') << QString() << QStringList{} << 1
-        << true;
+        << true << "%p%";
 }
 
 void RequestsTest::replies()
@@ -344,6 +332,7 @@ void RequestsTest::replies()
     QFETCH(QStringList, after);
     QFETCH(int, pulses);
     QFETCH(bool, codeCleared);
+    QFETCH(QString, watch);
 
     for (const QString &field : before)
         QVERIFY2(fixture.put(field), qPrintable(field));
@@ -352,13 +341,38 @@ void RequestsTest::replies()
     line.drain();
     const int code = fixture.window.currentCommand();
 
-    QCOMPARE(fixture.pulsesDuring([&] { line.writeInPieces(reply, pieceSizes(pieces), 60); }, pulses ? 400 : 600),
-             pulses);
+    // In the pieces given, each one making a readyRead of its own.
+    const auto writeReply = [&] {
+        int at = 0;
+        for (const QString &size : pieces.split(QLatin1Char('+'), Qt::SkipEmptyParts)) {
+            line.write(reply.mid(at, size.toInt()));
+            at += size.toInt();
+            settle(60);
+        }
+        line.write(reply.mid(at));
+    };
+    QCOMPARE(fixture.pulsesDuring(writeReply, pulses ? 400 : 600), pulses);
     for (const QString &field : after)
         QCOMPARE(fixture.shown(field), WindowFixture::valueOf(field));
     QCOMPARE(int(fixture.window.currentCommand()), codeCleared ? 0 : code);
     QCOMPARE(fixture.window.queuedBytes(), std::size_t(codeCleared ? 100 - 64 : 0));
     QVERIFY(boxes.boxes.isEmpty());
+    QCOMPARE(bar()->text(), watch == QLatin1String("%p%") ? QStringLiteral("100%") : watch);
+}
+
+// Nothing accepted within a second shows as 无应答, the bar's value left alone;
+// a late reply is still handled and brings the percentage back.
+void RequestsTest::replyWatch()
+{
+    fixture.type("lineSampleRate", QString());
+    const int value = bar()->value();
+    fixture.click("btnRdSampleRate");
+    line.drain();
+    QTRY_COMPARE_WITH_TIMEOUT(bar()->text(), QStringLiteral("无应答"), 1500);
+    QCOMPARE(bar()->value(), value);
+    line.write(crc("05 03 02 00 3C"));
+    QTRY_COMPARE(fixture.shown(QStringLiteral("lineSampleRate")), QStringLiteral("60"));
+    QCOMPARE(bar()->format(), QStringLiteral("%p%"));
 }
 
 // What an earlier exchange leaves behind never spoils the next reply: an
@@ -399,24 +413,18 @@ void RequestsTest::leftoversNeverSpoilTheNextReply()
     QCOMPARE(fixture.window.currentCommand(), std::uint8_t(0x06));
 }
 
-void RequestsTest::meterCountNeverOverrunsTheReply_data()
-{
-    QTest::addColumn<QString>("meters");
-    QTest::addColumn<int>("length");
-    QTest::newRow("negative") << QStringLiteral("-4") << 5;
-    QTest::newRow("22") << QStringLiteral("22") << 89;
-}
-
+// The meter count read for each reply's length is held to 0..21, so no reply
+// outgrows the reception's buffer.
 void RequestsTest::meterCountNeverOverrunsTheReply()
 {
-    QFETCH(QString, meters);
-    QFETCH(int, length);
-    fixture.type("lineshuliang", meters);
     fixture.window.setCurrentCommand(0x0A);
-    line.write(QByteArray(length - 1, '\xFF'));
-    QTRY_COMPARE(fixture.window.queuedBytes(), std::size_t(length - 1));
-    line.write(QByteArray(300, '\xFF'));
-    QTRY_COMPARE(fixture.window.queuedBytes(), std::size_t(0));
+    for (const auto &count : {std::make_pair("-4", 5), std::make_pair("22", 89)}) {
+        fixture.type("lineshuliang", QString::fromLatin1(count.first));
+        line.write(QByteArray(count.second - 1, '\xFF'));
+        QTRY_COMPARE(fixture.window.queuedBytes(), std::size_t(count.second - 1));
+        line.write(QByteArray(300, '\xFF'));
+        QTRY_COMPARE(fixture.window.queuedBytes(), std::size_t(0));
+    }
 }
 
 // A gateway heard again by a broadcast becomes the only entry; a new one is added.
@@ -516,12 +524,15 @@ void RequestsTest::acquisition()
     fixture.click("Btocaiji");
     QCOMPARE(cell(0, 1), QString());
     QVERIFY(line.expect(crc("01 03 00 04 00 2A"), 1500));
+    // A poll is unanswered when the next goes out without its reply.
+    QVERIFY(line.expect(crc("01 03 00 04 00 2A"), 1500));
+    QCOMPARE(bar()->format(), QStringLiteral("无应答"));
     QVector<float> values;
     for (int m = 1; m <= 21; ++m)
         values << m + 0.5f;
     line.write(meterReply(values));
     QTRY_COMPARE(cell(6, 5), QStringLiteral("21.5000"));
-    QCOMPARE((QStringList{cell(6, 4), cell(0, 2), cell(0, 3)}), (QStringList{"21", "8", "8.5000"}));
+    QCOMPARE((QStringList{cell(6, 4), cell(0, 2), cell(0, 3), bar()->format()}), (QStringList{"21", "8", "8.5000", "%p%"}));
     fixture.click("Btocaiji");
 }
 

@@ -254,7 +254,7 @@ private slots:
     // one click still ends each state. The acquisition locks the port and the
     // search buttons, so it starts last and ends first.
     void runningStatesSurviveSwitches() {
-        QVERIFY(fixture->openOn(line));
+        QVERIFY(fixture->openOn(line.path()));
         const QStringList states{"Btodakai=关闭串口", "pushButton_OPaLI=关闭平台调试", "Btosousuo=停止搜索", "Btocaiji=停止采集"};
         for (const QString &state : states.mid(1))
             fixture->click(qPrintable(state.section('=', 0, 0)));
@@ -371,7 +371,7 @@ private slots:
 
     // Switched on, the traffic log masks the device secret.
     void trafficLogMasksTheDeviceSecret() {
-        QVERIFY(fixture->openOn(line));
+        QVERIFY(fixture->openOn(line.path()));
         QLoggingCategory::setFilterRules(QStringLiteral("nvb.link.debug=true"));
         fixture->type("lineEdit_AT3", QStringLiteral("s3cret"));
         fixture->click("pushButton_AT3");

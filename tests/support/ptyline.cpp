@@ -87,22 +87,6 @@ void PtyLine::write(const QByteArray &data)
     }
 }
 
-void PtyLine::writeInPieces(const QByteArray &data, const QList<int> &sizes, int gapMs)
-{
-    int at = 0;
-    for (int size : sizes) {
-        if (at > 0)
-            settle(gapMs);
-        write(data.mid(at, size));
-        at += size;
-    }
-    if (at < data.size()) {
-        if (at > 0)
-            settle(gapMs);
-        write(data.mid(at));
-    }
-}
-
 QByteArray bytes(const char *hex)
 {
     return QByteArray::fromHex(QByteArray(hex));

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QList>
 #include <QString>
 
 // The far end of a serial line: a pseudo-terminal whose slave the window opens
@@ -31,9 +30,6 @@ public:
     void drain() { readFor(50); }
 
     void write(const QByteArray &bytes);
-    // In pieces of the given sizes, the event loop running gapMs between them,
-    // so that each piece makes a readyRead of its own.
-    void writeInPieces(const QByteArray &bytes, const QList<int> &sizes, int gapMs = 150);
 
     // The other end vanishes: both pty fds are closed.
     void hangUp();

@@ -29,17 +29,9 @@ bool WindowFixture::openOn(const QString &path)
     return window.isPortOpen();
 }
 
-bool WindowFixture::openOn(const PtyLine &line)
-{
-    return openOn(line.path());
-}
-
 void WindowFixture::click(const char *objectName)
 {
-    if (auto *button = child<QAbstractButton>(objectName))
-        button->click();
-    else
-        qWarning("no button named %s", objectName);
+    child<QAbstractButton>(objectName)->click();
 }
 
 void WindowFixture::type(const char *objectName, const QString &text)

@@ -7,7 +7,6 @@
 
 #include "qwa.h"
 
-class PtyLine;
 class QComboBox;
 
 // The window under test, with helpers to reach its widgets by object name.
@@ -26,7 +25,6 @@ public:
 
     // Puts the path into comchuankou and opens the port; true when open.
     bool openOn(const QString &path);
-    bool openOn(const PtyLine &line);
     // Clicks the button of that object name; click() does nothing while it is disabled.
     void click(const char *objectName);
     // Sets the text of the line edit of that object name.
