@@ -11,17 +11,6 @@
 
 namespace {
 
-// Asking the system for its ports takes as long as building the form. The
-// question is put before anything else is built, the window's base included,
-// and the answer is taken when the form is there.
-std::future<QList<QSerialPortInfo>> portsAsked;
-
-QWidget *askingForPorts(QWidget *parent)
-{
-    portsAsked = std::async(std::launch::async, &QSerialPortInfo::availablePorts);
-    return parent;
-}
-
 // Pseudo-terminals (the simulator's, a test's) are never listed by the system.
 QStringList extraPortPaths()
 {
@@ -31,7 +20,7 @@ QStringList extraPortPaths()
 } // namespace
 
 Qwa::Qwa(QWidget *parent)
-    : QWidget(askingForPorts(parent)),
+    : QWidget(parent),
       pendingCommand(0),
       radioGroup(nullptr),
       searchTimer(nullptr),
@@ -64,11 +53,6 @@ Qwa::Qwa(QWidget *parent)
     ui.progressBar->setRange(0, 247);
     ui.comchuankou->installEventFilter(this);
     portOpen = false;
-    fillPortList(portsAsked.get());
-    // A port given to this run (the simulator's) is the one to open.
-    const int extraPorts = extraPortPaths().size();
-    if (extraPorts > 0)
-        ui.comchuankou->setCurrentIndex(ui.comchuankou->count() - extraPorts);
     connect(&serialPort, &QSerialPort::readyRead, this, &Qwa::on_SerialPort_ReadyRead);
     connect(&serialPort, &QSerialPort::errorOccurred, this, &Qwa::onPortError);
     setUpTrafficWatch();
@@ -76,6 +60,9 @@ Qwa::Qwa(QWidget *parent)
 
 Qwa::~Qwa()
 {
+    // The answer is posted to this window; it must not come while it goes.
+    if (portsAsked.valid())
+        portsAsked.wait();
     delete searchTimer;
 }
 
@@ -88,6 +75,30 @@ bool Qwa::eventFilter(QObject *watched, QEvent *event)
         fillPortList();
     }
     return false;
+}
+
+// Asking the system for its ports takes longer than building the form, and
+// slows the start-up even on a thread of its own; the window is shown first.
+void Qwa::paintEvent(QPaintEvent *event)
+{
+    QWidget::paintEvent(event);
+    if (portsAsked.valid())
+        return;
+    portsAsked = std::async(std::launch::async, [this] {
+        const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+        QMetaObject::invokeMethod(this, [this, ports] { takeFirstPortList(ports); }, Qt::QueuedConnection);
+    });
+}
+
+void Qwa::takeFirstPortList(const QList<QSerialPortInfo> &ports)
+{
+    if (ui.comchuankou->count() > 0 || portOpen)
+        return;
+    fillPortList(ports);
+    // A port given to this run (the simulator's) is the one to open.
+    const int extraPorts = extraPortPaths().size();
+    if (extraPorts > 0)
+        ui.comchuankou->setCurrentIndex(ui.comchuankou->count() - extraPorts);
 }
 
 void Qwa::fillPortList()

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <future>
 #include <optional>
 
 #include "settings.h"
@@ -36,9 +37,16 @@ public:
 
     bool eventFilter(QObject *watched, QEvent *event) override;
 
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+public:
     // Appends the serial ports the system reports, then each path of NVB_EXTRA_PORTS.
     void fillPortList();
     void fillPortList(const QList<QSerialPortInfo> &ports);
+    // The first list, once the system has answered: unless the box was filled
+    // meanwhile, it is filled, and the first NVB_EXTRA_PORTS path is chosen.
+    void takeFirstPortList(const QList<QSerialPortInfo> &ports);
     // Completion indication: 0, 100, 200, 247 with blocking 100 ms pauses.
     void pulseProgressBar();
     bool applyPortSettings();
@@ -215,6 +223,8 @@ private:
     QTimer *searchTimer;
     QTimer *acquireTimer;
     bool portOpen;
+    // The system's port list, asked for once the window is first painted.
+    std::future<void> portsAsked;
     std::deque<std::uint8_t> rxQueue;
     int searchAddress;
     QSerialPort serialPort;

@@ -311,7 +311,7 @@ private slots:
         QStringList listed;
         for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
             listed << info.portName();
-        QCOMPARE(itemTexts(ports), listed + offered);
+        QTRY_COMPARE(itemTexts(ports), listed + offered); // asked for once the window is painted
         QCOMPARE(ports->currentText(), offered[0]);
         ports->addItem(QStringLiteral("stale entry"));
         for (const QString &choice : choices)
@@ -355,6 +355,7 @@ private slots:
         QCOMPARE(button("Btodakai")->text(), QStringLiteral("打开串口"));
         QCOMPARE(window.queuedBytes(), std::size_t(opens ? 0 : 2));
         QVERIFY(!window.eventFilter(ports, &release) && !window.eventFilter(combo("combotelv"), &press));
+        window.takeFirstPortList({}); // a late first answer leaves a filled box alone
         QCOMPARE(itemTexts(ports), listed + offered + QStringList{"stale entry"});
         QTest::mousePress(ports, Qt::LeftButton);
         ports->hidePopup();
