@@ -10,7 +10,6 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <thread>
 
 #include "bus.h"
@@ -64,20 +63,6 @@ QByteArray modbusFrame(std::uint8_t *frame, int n)
 {
     appendCrc(frame, n);
     return frameOf(frame, n + 2);
-}
-
-float floatOfBits(std::uint32_t bits)
-{
-    float value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
-
-std::uint32_t bitsOfFloat(float value)
-{
-    std::uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
 }
 
 bool validRead(const QByteArray &request, const QByteArray &reply)

@@ -119,14 +119,14 @@ bool isSilentMeter(const std::uint8_t *value)
     return value[0] == 0xFF && value[1] == 0xFF && value[2] == 0xFF && value[3] == 0xFF;
 }
 
-static std::uint32_t floatBits(float value)
+std::uint32_t bitsOfFloat(float value)
 {
     std::uint32_t bits;
     std::memcpy(&bits, &value, sizeof bits);
     return bits;
 }
 
-static float bitsFloat(std::uint32_t bits)
+float floatOfBits(std::uint32_t bits)
 {
     float value;
     std::memcpy(&value, &bits, sizeof value);
@@ -135,7 +135,7 @@ static float bitsFloat(std::uint32_t bits)
 
 void putFloatLittleEndian(std::uint8_t *at, float value)
 {
-    const std::uint32_t bits = floatBits(value);
+    const std::uint32_t bits = bitsOfFloat(value);
     for (int i = 0; i < 4; ++i)
         at[i] = static_cast<std::uint8_t>(bits >> (8 * i));
 }
@@ -145,12 +145,12 @@ float floatFromLittleEndian(const std::uint8_t *at)
     std::uint32_t bits = 0;
     for (int i = 0; i < 4; ++i)
         bits |= static_cast<std::uint32_t>(at[i]) << (8 * i);
-    return bitsFloat(bits);
+    return floatOfBits(bits);
 }
 
 void putFloatBigEndian(std::uint8_t *at, float value)
 {
-    const std::uint32_t bits = floatBits(value);
+    const std::uint32_t bits = bitsOfFloat(value);
     for (int i = 0; i < 4; ++i)
         at[i] = static_cast<std::uint8_t>(bits >> (24 - 8 * i));
 }
@@ -160,7 +160,7 @@ float floatFromBigEndian(const std::uint8_t *at)
     std::uint32_t bits = 0;
     for (int i = 0; i < 4; ++i)
         bits |= static_cast<std::uint32_t>(at[i]) << (24 - 8 * i);
-    return bitsFloat(bits);
+    return floatOfBits(bits);
 }
 
 std::int32_t truncateToInt32(float value)

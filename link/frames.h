@@ -77,6 +77,10 @@ bool isLoopReply(const std::uint8_t *reply, int n);
 // The gateway marks a meter that did not answer it with FF FF FF FF.
 bool isSilentMeter(const std::uint8_t *value);
 
+// The bits of an IEEE 754 single, and back (a setting's value holds the bits).
+std::uint32_t bitsOfFloat(float value);
+float floatOfBits(std::uint32_t bits);
+
 // IEEE 754 single precision, least significant byte first (current-loop frames)
 // and most significant byte first (the Modbus meter block).
 void putFloatLittleEndian(std::uint8_t *at, float value);

@@ -1,7 +1,6 @@
 #include "settings.h"
 
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 #include "frames.h"
@@ -64,20 +63,6 @@ std::optional<double> typedNumber(const ValueRule &rule, const QString &text)
 std::uint16_t wordAt(const QVector<std::uint32_t> &values, int index)
 {
     return static_cast<std::uint16_t>(values.value(index));
-}
-
-float floatOfBits(std::uint32_t bits)
-{
-    float value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
-
-std::uint32_t bitsOfFloat(float value)
-{
-    std::uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
 }
 
 QVector<Setting> makeSettings()
