@@ -217,25 +217,9 @@ void addOptions(QCommandLineParser *parser)
                                              QLatin1String(option.valueName)));
     parser->addOption({{QStringLiteral("v"), QStringLiteral("verbose")},
                        QStringLiteral("Trace every frame sent and received on stderr, with its meaning.")});
-    // Not addVersionOption(): that one would take -v as well.
-    parser->addOption({QStringLiteral("version"), QStringLiteral("Show the version.")});
-    parser->addOption({{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this text.")});
+    addHelpAndVersion(parser);
     parser->addPositionalArgument(QStringLiteral("command"), commandList() + QStringLiteral(", see below."),
                                   QStringLiteral("command [args...]"));
-}
-
-QString parseFailure(const QCommandLineParser &parser)
-{
-    if (!parser.unknownOptionNames().isEmpty()) {
-        const QString name = parser.unknownOptionNames().first();
-        return QStringLiteral("unknown option '%1%2'").arg(name.size() == 1 ? "-" : "--", name);
-    }
-    // Qt's own words ("Missing value after '--meters'."), in the style of our other messages.
-    QString text = parser.errorText();
-    text[0] = text.at(0).toLower();
-    if (text.endsWith(QLatin1Char('.')))
-        text.chop(1);
-    return text;
 }
 
 // The address is where the gateway is found, not one of its settings here.
@@ -373,14 +357,8 @@ ParseOutcome parseCommandLine(const QStringList &arguments, CtlOptions *options,
 {
     QCommandLineParser parser;
     addOptions(&parser);
-    if (!parser.parse(arguments)) {
-        *error = parseFailure(parser);
-        return ParseOutcome::UsageError;
-    }
-    if (parser.isSet(QStringLiteral("help")))
-        return ParseOutcome::Help;
-    if (parser.isSet(QStringLiteral("version")))
-        return ParseOutcome::Version;
+    if (const ParseOutcome outcome = parseHelpOrVersion(&parser, arguments, error); outcome != ParseOutcome::Run)
+        return outcome;
 
     CtlOptions result;
     result.verbose = parser.isSet(QStringLiteral("verbose"));

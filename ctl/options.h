@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "commandline.h"
 #include "settings.h"
 
 enum class Command { Scan, Get, Set, Poll, Cloud };
@@ -47,8 +48,6 @@ struct CtlOptions
     QVector<CloudText> cloud; // in the order they are written
     bool connect = false;
 };
-
-enum class ParseOutcome { Run, Help, Version, UsageError };
 
 // arguments as QCoreApplication::arguments() has them, the program first. Every
 // value is checked here, the secret file read, before anything goes on the line;

@@ -172,23 +172,7 @@ void addOptions(QCommandLineParser *parser)
     }
     parser->addOption({{QStringLiteral("v"), QStringLiteral("verbose")},
                        QStringLiteral("Log the traffic on stderr: time, hex, meaning.")});
-    // Not addVersionOption(): that one would take -v as well.
-    parser->addOption({QStringLiteral("version"), QStringLiteral("Show the version.")});
-    parser->addOption({{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this text.")});
-}
-
-QString parseFailure(const QCommandLineParser &parser)
-{
-    if (!parser.unknownOptionNames().isEmpty()) {
-        const QString name = parser.unknownOptionNames().first();
-        return QStringLiteral("unknown option '%1%2'").arg(name.size() == 1 ? "-" : "--", name);
-    }
-    // Qt's own words ("Missing value after '--meters'."), in the style of our other messages.
-    QString text = parser.errorText();
-    text[0] = text.at(0).toLower();
-    if (text.endsWith(QLatin1Char('.')))
-        text.chop(1);
-    return text;
+    addHelpAndVersion(parser);
 }
 
 } // namespace
@@ -197,14 +181,8 @@ ParseOutcome parseCommandLine(const QStringList &arguments, SimOptions *options,
 {
     QCommandLineParser parser;
     addOptions(&parser);
-    if (!parser.parse(arguments)) {
-        *error = parseFailure(parser);
-        return ParseOutcome::UsageError;
-    }
-    if (parser.isSet(QStringLiteral("help")))
-        return ParseOutcome::Help;
-    if (parser.isSet(QStringLiteral("version")))
-        return ParseOutcome::Version;
+    if (const ParseOutcome outcome = parseHelpOrVersion(&parser, arguments, error); outcome != ParseOutcome::Run)
+        return outcome;
     if (!parser.positionalArguments().isEmpty()) {
         *error = QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first());
         return ParseOutcome::UsageError;

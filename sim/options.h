@@ -1,6 +1,7 @@
 #pragma once
 
 #include "gatewaysimulator.h"
+#include "commandline.h"
 #include "lineserver.h"
 
 #include <QString>
@@ -14,8 +15,6 @@ struct SimOptions
     bool verbose = false;
     bool seedGiven = false;
 };
-
-enum class ParseOutcome { Run, Help, Version, UsageError };
 
 // arguments as QCoreApplication::arguments() has them, the program first.
 // Checks every value; on UsageError, error is one line and options stay as they were.

@@ -1,0 +1,41 @@
+#include "commandline.h"
+
+#include <QCommandLineParser>
+
+void addHelpAndVersion(QCommandLineParser *parser)
+{
+    // Not addVersionOption(): that one would take -v as well.
+    parser->addOption({QStringLiteral("version"), QStringLiteral("Show the version.")});
+    parser->addOption({{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this text.")});
+}
+
+namespace {
+
+QString parseFailure(const QCommandLineParser &parser)
+{
+    if (!parser.unknownOptionNames().isEmpty()) {
+        const QString name = parser.unknownOptionNames().first();
+        return QStringLiteral("unknown option '%1%2'").arg(name.size() == 1 ? "-" : "--", name);
+    }
+    // Qt's own words ("Missing value after '--meters'."), in the style of our other messages.
+    QString text = parser.errorText();
+    text[0] = text.at(0).toLower();
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    return text;
+}
+
+} // namespace
+
+ParseOutcome parseHelpOrVersion(QCommandLineParser *parser, const QStringList &arguments, QString *error)
+{
+    if (!parser->parse(arguments)) {
+        *error = parseFailure(*parser);
+        return ParseOutcome::UsageError;
+    }
+    if (parser->isSet(QStringLiteral("help")))
+        return ParseOutcome::Help;
+    if (parser->isSet(QStringLiteral("version")))
+        return ParseOutcome::Version;
+    return ParseOutcome::Run;
+}
