@@ -53,8 +53,8 @@ Qwa::Qwa(QWidget *parent)
     ui.progressBar->setRange(0, 247);
     ui.comchuankou->installEventFilter(this);
     portOpen = false;
-    connect(&serialPort, &QSerialPort::readyRead, this, &Qwa::on_SerialPort_ReadyRead);
-    connect(&serialPort, &QSerialPort::errorOccurred, this, &Qwa::onPortError);
+    connect(&serialLink, &Link::resultsReady, this, &Qwa::on_SerialPort_ReadyRead);
+    connect(&serialLink, &Link::lineLost, this, &Qwa::onLineLost);
     setUpTrafficWatch();
 }
 
@@ -116,7 +116,7 @@ void Qwa::fillPortList(const QList<QSerialPortInfo> &ports)
 
 void Qwa::pulseProgressBar()
 {
-    pulsedSinceRequest = true;
+    serialLink.noteBlocked();
     ui.progressBar->setValue(0);
     QThread::msleep(static_cast<unsigned long>(pulsePauseMs));
     ui.progressBar->setValue(100);

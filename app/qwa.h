@@ -16,6 +16,7 @@
 #include <future>
 #include <optional>
 
+#include "link.h"
 #include "settings.h"
 #include "trafficrecord.h"
 #include "ui_qwa.h"
@@ -53,26 +54,24 @@ public:
     // Address the unicast requests go to: the current text of comdizhi, low 8 bits.
     std::uint8_t targetAddress() const;
 
-    // The reception after the port read: queue, measure, test, dispatch.
-    void receiveBytes(const QByteArray &bytes);
-    // Empties the receive state, as opening and closing the port do.
-    void resetReception();
+    // One outcome of the link, handed to the handler of its request code.
+    void takeResult(const LinkResult &result);
     // Length of each of the pulse's three pauses; the fuzzer and the benchmark shorten it.
     void setPulsePause(int ms) { pulsePauseMs = ms; }
 
     // Window state that tests and the benchmark observe.
     std::uint8_t currentCommand() const { return pendingCommand; }
     void setCurrentCommand(std::uint8_t code) { pendingCommand = code; }
-    std::size_t queuedBytes() const { return rxQueue.size(); }
     bool isPortOpen() const { return portOpen; }
     int searchCount() const { return searchAddress; }
     const Ui::QwaClass &form() const { return ui; }
-    QSerialPort &port() { return serialPort; }
+    QSerialPort &port() { return serialLink.port(); }
+    Link &link() { return serialLink; }
     QTimer *searchTimerObject() const { return searchTimer; }
     QTimer *acquireTimerObject() const { return acquireTimer; }
     QButtonGroup *radioButtons() const { return radioGroup; }
     // Every event on the line since the start; the monitor shows it.
-    TrafficRecord &traffic() { return trafficRecord; }
+    TrafficRecord &traffic() { return serialLink.traffic(); }
     TrafficMonitor *monitor() const { return trafficMonitor; }
     // One monitor window, made when first asked for.
     void openMonitor();
@@ -139,25 +138,15 @@ private slots:
 private:
     friend struct ReplyTable;
 
-    // Sets the code of the reply now awaited, for the frame sent next.
-    // Whatever an earlier reply left, queued or still unread in the port, is
-    // dropped first: it cannot belong to this request and would only spoil its reply.
+    // Sets the code of the reply now awaited, for the frame sent next: its
+    // reply is handled under this code.
     void awaitReply(std::uint8_t code);
-    // The same without a frame of its own: the acquisition's start.
-    void takeReception(std::uint8_t code);
-    void dropStaleInput();
 
-    // The reply watch and the traffic record.
-    enum class Outcome : std::uint8_t { None, CheckFailed, Exception, NoReply };
+    // The reply watch: the last outcome in the progress bar's text.
+    enum class Outcome : std::uint8_t { None, CheckFailed, Exception, Refused, NoReply };
     void setUpTrafficWatch();
     void retranslateTrafficWatch();
-    void watchRequest(const QByteArray &frame);
-    void noteAccepted(const QByteArray &reply);
-    void noteRejected(const QByteArray &reply, bool exception);
-    void noteNoReply(const QString &why);
-    // Bytes read that answer nothing awaited.
-    void noteStrayBytes(const QByteArray &bytes);
-    void settleOutcome(Outcome outcome);
+    void showOutcome(Outcome outcome);
     void showReplyOutcome();
 
     // Send operations over the shared transmit buffer.
@@ -165,7 +154,7 @@ private:
     void sendFrameKeep(int n);
     void sendRaw(int n);
     void writeToPort(const std::uint8_t *bytes, int n);
-    void onPortError(QSerialPort::SerialPortError error);
+    void onLineLost();
     void setPortClosedState();
     // Buttons whose text shows a state: set from the state itself.
     void showPortState();
@@ -199,6 +188,7 @@ private:
     void handleFirmwareReply(const std::uint8_t *reply, int n);
     void handleSampleRateReply(const std::uint8_t *reply, int n);
     void handleAnalogOutReply(const std::uint8_t *reply, int n);
+    void handleCloudReply(const std::uint8_t *reply, int n);
 
     // Refusals, each with its information box: a write needs a chosen gateway,
     // and a typed value must convert and fit its field.
@@ -225,31 +215,25 @@ private:
     bool portOpen;
     // The system's port list, asked for once the window is first painted.
     std::future<void> portsAsked;
-    std::deque<std::uint8_t> rxQueue;
     int searchAddress;
-    QSerialPort serialPort;
+    Link serialLink;
     QString portNameText;
     QString baudRateText;
     QString parityText;
     QString dataBitsText;
     QString stopBitsText;
-    QByteArray rxBuffer;
     QTranslator translator;
     int pulsePauseMs = 100;
     // What the tool last told the gateway; it cannot read it back.
     bool platformDebugging = false;
 
-    TrafficRecord trafficRecord;
     TrafficMonitor *trafficMonitor = nullptr;
     QPushButton *monitorButton = nullptr;
-    QTimer *replyTimer = nullptr;
-    // The request a reply is read against, and since when it is awaited.
-    QByteArray awaitedRequest;
-    QElapsedTimer sinceRequest;
-    // The pulse blocks the window: a reply that came meanwhile is read late.
-    bool pulsedSinceRequest = false;
+    // Each request waits this long for its reply; the search's poll waits its tick.
+    static constexpr int kReplyTimeoutMs = 1000;
+    int nextTimeoutMs = kReplyTimeoutMs;
     bool frameAwaitsReply = false;
-    bool watching = false;
     Outcome shownOutcome = Outcome::None;
     std::uint8_t shownException = 0;
+    QString shownAnswer; // the gateway's own answer to a cloud parameter
 };

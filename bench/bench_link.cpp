@@ -60,8 +60,9 @@ struct Pty {
 class ReplyWriter
 {
 public:
-    ReplyWriter(int fd, int count, std::function<QByteArray(int)> reply)
-        : fd(fd), count(count), makeReply(std::move(reply))
+    // requestLength: each reply answers a request of this many bytes, read first; 0: none.
+    ReplyWriter(int fd, int count, std::function<QByteArray(int)> reply, int requestLength = 0)
+        : fd(fd), count(count), requestLength(requestLength), makeReply(std::move(reply))
     {
     }
 
@@ -69,6 +70,13 @@ public:
     {
         thread = std::thread([this] {
             for (int i = 0; i < count; ++i) {
+                for (int got = 0; got < requestLength;) {
+                    char request[16];
+                    const ssize_t n = ::read(fd, request, size_t(requestLength - got));
+                    if (n <= 0)
+                        return;
+                    got += int(n);
+                }
                 const QByteArray bytes = makeReply(i);
                 if (bytes.size() > 1 && ::write(fd, bytes.constData(), size_t(bytes.size() - 1)) < 0)
                     return;
@@ -100,6 +108,7 @@ public:
 private:
     int fd;
     int count;
+    int requestLength;
     std::function<QByteArray(int)> makeReply;
     std::thread thread;
     std::atomic<bool> seen{true};
@@ -148,12 +157,16 @@ std::vector<double> toolLatency(int count, bool monitorOpen)
     ui.comchuankou->addItem(pty.path);
     ui.comchuankou->setCurrentIndex(ui.comchuankou->count() - 1);
     ui.Btodakai->click();
-    // Channel replies: delimiter check, no pulse, the channel shown in lineTDxiugai.
-    window.setCurrentCommand(0x0D);
+    // Channel reads and their replies: checked, no pulse, the channel shown in lineTDxiugai.
     // Consecutive channels differ, and none is the field's starting "1", so every reply changes the text.
-    ReplyWriter writer(pty.master, count, [](int i) { return QByteArray::fromHex("AA050C00AA").replace(3, 1, QByteArray(1, char(i + 7))); });
-    QObject::connect(ui.lineTDxiugai, &QLineEdit::textChanged, [&] { writer.observed(); });
+    ReplyWriter writer(pty.master, count, [](int i) { return QByteArray::fromHex("AA050C00AA").replace(3, 1, QByteArray(1, char(i + 7))); }, 4);
+    QObject::connect(ui.lineTDxiugai, &QLineEdit::textChanged, [&] {
+        writer.observed();
+        // The next read once this reply is handled, as a user's next click would come.
+        QTimer::singleShot(0, ui.BtoTDduqu, &QPushButton::click);
+    });
     writer.start();
+    ui.BtoTDduqu->click();
     waitUntil(writer.done);
     writer.join();
     return writer.latenciesUs;

@@ -40,7 +40,9 @@ void Qwa::on_Btosousuo_clicked()
         ui.progressBar->setValue(1);
         searchAddress = 1;
         clearTxFrame();
-        // pendingCommand stays: answers to the last polls are still listed.
+        // A poll still queued is not sent; pendingCommand stays, so answers to
+        // the last polls are still listed.
+        serialLink.cancelQueued(Code::Search);
         return;
     }
 
@@ -50,14 +52,14 @@ void Qwa::on_Btosousuo_clicked()
     ui.progressBar->setValue(1);
     notify(this, "正在搜索，请稍后");
     ui.Btosousuo->setText(searchButtonText(true));
+    nextTimeoutMs = kSearchIntervalMs;
     sendFrameKeep(n);
     searchTimer->start(kSearchIntervalMs);
 }
 
 // Each poll is built from the count, whatever another request left in the
-// transmit buffer, and takes the reception back from a request sent meanwhile.
-// The queue is kept: a reply names its sender in byte 0, so a late one is
-// still listed under its own address.
+// transmit buffer. A poll waits its tick for a reply; a reply names its sender
+// in byte 0, so a late one is still listed under its own address.
 void Qwa::sousuodizhi()
 {
     const int address = searchAddress + 1;
@@ -70,8 +72,8 @@ void Qwa::sousuodizhi()
         searchAddress = 1;
         return;
     }
-    pendingCommand = Code::Search;
-    frameAwaitsReply = true;
+    awaitReply(Code::Search);
+    nextTimeoutMs = kSearchIntervalMs;
     sendFrameKeep(buildReadRequest(txFrame, static_cast<std::uint8_t>(address), GatewayRegister::Address, 1));
     searchAddress = address;
     ui.progressBar->setValue(searchAddress);

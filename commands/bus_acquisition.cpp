@@ -9,7 +9,7 @@
 #include "frames.h"
 #include "registers.h"
 #include "qwa.h"
-#include "replytable.h"
+#include "requestcodes.h"
 #include "transmit.h"
 
 namespace {
@@ -35,7 +35,7 @@ void Qwa::on_Btocaiji_clicked()
             QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("表数应为0到21"));
             return;
         }
-        takeReception(Code::Acquisition);
+        pendingCommand = Code::Acquisition;
         clearTxFrame();
         acquireTimer->start(kPollIntervalMs);
         showAcquisitionState();
@@ -51,9 +51,8 @@ void Qwa::on_Btocaiji_clicked()
     }
 }
 
-// Two registers a meter; the count goes out in one byte. Each poll takes the
-// reception back, so a request sent in between cannot stop the table; its own
-// reply, back before this poll, has been handled under its own code.
+// Two registers a meter; the count goes out in one byte. A request sent in
+// between goes out between two polls and is handled under its own code.
 void Qwa::caijihanshu()
 {
     awaitReply(Code::Acquisition);

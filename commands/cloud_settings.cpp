@@ -84,6 +84,12 @@ void Qwa::on_pushButton_connect_clicked()
     sendRaw(buildCloudFrame(txFrame, kCloudConnect, QByteArray()));
 }
 
+// Any answer ends what is awaited; only "OK" counts as done, which the link tells.
+void Qwa::handleCloudReply(const std::uint8_t *, int)
+{
+    pendingCommand = Code::None;
+}
+
 void Qwa::showDebuggingState()
 {
     ui.pushButton_OPaLI->setText(platformDebugging ? QStringLiteral("关闭平台调试") : QStringLiteral("打开平台调试"));

@@ -4,15 +4,12 @@
 #include <QCoreApplication>
 #include <QShortcut>
 
-#include "decoder.h"
 #include "qwa.h"
 #include "requestcodes.h"
 #include "traffic_monitor.h"
-#include "trafficlog.h"
 
 namespace {
 
-constexpr int kReplyTimeoutMs = 1000;
 const QString kPercentText = QStringLiteral("%p%");
 
 // Standard Modbus names, in the window's languages.
@@ -41,11 +38,6 @@ QString translated(const char *text)
 
 void Qwa::setUpTrafficWatch()
 {
-    replyTimer = new QTimer(this);
-    replyTimer->setSingleShot(true);
-    connect(replyTimer, &QTimer::timeout, this,
-            [this] { noteNoReply(QStringLiteral("no reply after %1 ms").arg(kReplyTimeoutMs)); });
-
     // In the tab bar's corner, so the form keeps its geometry.
     monitorButton = new QPushButton(ui.tabWidget);
     monitorButton->setObjectName(QStringLiteral("monitorButton"));
@@ -64,72 +56,15 @@ void Qwa::retranslateTrafficWatch()
 void Qwa::openMonitor()
 {
     if (!trafficMonitor)
-        trafficMonitor = new TrafficMonitor(trafficRecord, this);
+        trafficMonitor = new TrafficMonitor(serialLink.traffic(), this);
     trafficMonitor->show();
     trafficMonitor->raise();
     trafficMonitor->activateWindow();
 }
 
-void Qwa::watchRequest(const QByteArray &frame)
+// The outcome stays until a reply is accepted.
+void Qwa::showOutcome(Outcome outcome)
 {
-    awaitedRequest = frame;
-    sinceRequest.start();
-    pulsedSinceRequest = false;
-    // The search polls a hundred addresses that mostly do not answer.
-    if (pendingCommand == Code::Search)
-        return;
-    // An acquisition poll waits for the next poll; a request superseded by
-    // another before its reply went unanswered just the same.
-    if (watching)
-        noteNoReply(QStringLiteral("no reply before the next request"));
-    watching = true;
-    if (pendingCommand == Code::Acquisition)
-        replyTimer->stop();
-    else
-        replyTimer->start(kReplyTimeoutMs);
-}
-
-void Qwa::noteAccepted(const QByteArray &reply)
-{
-    trafficRecord.add(TrafficEvent::Reply, reply, describeReply(awaitedRequest, reply),
-                      static_cast<int>(sinceRequest.elapsed()), pulsedSinceRequest);
-    watching = false;
-    replyTimer->stop();
-    shownOutcome = Outcome::None;
-    showReplyOutcome();
-}
-
-void Qwa::noteRejected(const QByteArray &reply, bool exception)
-{
-    trafficRecord.add(exception ? TrafficEvent::Exception : TrafficEvent::CheckFailed, reply,
-                      exception ? describeReply(awaitedRequest, reply) : QStringLiteral("check failed"),
-                      static_cast<int>(sinceRequest.elapsed()), pulsedSinceRequest);
-    if (exception)
-        shownException = static_cast<std::uint8_t>(reply.at(2));
-    settleOutcome(exception ? Outcome::Exception : Outcome::CheckFailed);
-}
-
-void Qwa::noteNoReply(const QString &why)
-{
-    trafficRecord.add(TrafficEvent::NoReply, QByteArray(), why);
-    settleOutcome(Outcome::NoReply);
-}
-
-void Qwa::noteStrayBytes(const QByteArray &bytes)
-{
-    if (bytes.isEmpty())
-        return;
-    qCDebug(lcLink).noquote() << "<-" << maskedHex(bytes) << "dropped";
-    trafficRecord.add(TrafficEvent::Stray, bytes, QStringLiteral("stray bytes dropped"));
-}
-
-// Only the first outcome of a request shows; it stays until a reply is accepted.
-void Qwa::settleOutcome(Outcome outcome)
-{
-    if (!watching)
-        return;
-    watching = false;
-    replyTimer->stop();
     shownOutcome = outcome;
     showReplyOutcome();
 }
@@ -147,6 +82,9 @@ void Qwa::showReplyOutcome()
         ui.progressBar->setFormat(translated(QT_TRANSLATE_NOOP("TrafficMonitor", "异常 %1 %2"))
                                       .arg(QString::number(shownException, 16).toUpper().rightJustified(2, QLatin1Char('0')))
                                       .arg(translated(exceptionWords(shownException))));
+        break;
+    case Outcome::Refused:
+        ui.progressBar->setFormat(translated(QT_TRANSLATE_NOOP("TrafficMonitor", "网关应答 %1")).arg(shownAnswer));
         break;
     case Outcome::NoReply:
         ui.progressBar->setFormat(translated(QT_TRANSLATE_NOOP("TrafficMonitor", "无应答")));

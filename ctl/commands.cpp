@@ -65,30 +65,6 @@ QByteArray modbusFrame(std::uint8_t *frame, int n)
     return frameOf(frame, n + 2);
 }
 
-bool validRead(const QByteArray &request, const QByteArray &reply)
-{
-    return isReadReply(bytesOf(reply), reply.size(), bytesOf(request)[0], registerValue(bytesOf(request) + 4));
-}
-
-bool validEcho(const QByteArray &request, const QByteArray &reply)
-{
-    return isWriteEcho(bytesOf(reply), reply.size(), bytesOf(request));
-}
-
-bool validLoop(const QByteArray &, const QByteArray &reply)
-{
-    return isLoopReply(bytesOf(reply), reply.size());
-}
-
-ReplyShape readShape(int registers)
-{
-    return {readReplyLength(registers), true, validRead};
-}
-
-const ReplyShape kEchoShape{kWriteReplyLength, true, validEcho};
-const ReplyShape kAnyAnswer{ReplyShape::kAny, false, nullptr};
-const ReplyShape kNoAnswer{};
-
 // The gateway at one address; each call says what went wrong on stderr and
 // returns an exit status, or kInterrupted.
 class Gateway
@@ -98,9 +74,9 @@ public:
 
     Gateway(Bus &bus, int address) : m_bus(bus), m_address(static_cast<std::uint8_t>(address)) {}
 
-    int ask(const QString &what, const QByteArray &request, const ReplyShape &shape, QByteArray *reply = nullptr)
+    int ask(const QString &what, const QByteArray &request, QByteArray *reply = nullptr)
     {
-        const Reply answer = m_bus.exchange(request, shape);
+        const Reply answer = m_bus.exchange(request);
         if (reply)
             *reply = answer.bytes;
         switch (answer.outcome) {
@@ -109,9 +85,11 @@ public:
         case Reply::Interrupted:
             return kInterrupted;
         case Reply::Exception:
+        case Reply::Refused:
             complain(what, answer.problem);
             return Exit::Exception;
         case Reply::Silent:
+        case Reply::LineLost:
             break;
         }
         complain(what, answer.problem);
@@ -132,14 +110,14 @@ public:
         case Encoding::Channel: {
             // Read by the current-loop frame; the reply is AA 05 0C ch AA.
             const QByteArray request = frameOf(frame, buildLoopFrame(frame, LoopCommand::ReadChannel, nullptr, 0));
-            const int status = ask(name, request, {kLoopChannelReplyLength, false, validLoop}, &reply);
+            const int status = ask(name, request, &reply);
             if (status == Exit::Ok)
                 *values = {bytesOf(reply)[3]};
             return status;
         }
         case Encoding::LoopFloats: {
             const QByteArray request = frameOf(frame, buildLoopFrame(frame, LoopCommand::ReadRange, nullptr, 0));
-            const int status = ask(name, request, {kLoopRangeReplyLength, false, validLoop}, &reply);
+            const int status = ask(name, request, &reply);
             if (status == Exit::Ok)
                 *values = {bitsOfFloat(loopRangeLower(bytesOf(reply))), bitsOfFloat(loopRangeUpper(bytesOf(reply)))};
             return status;
@@ -147,7 +125,7 @@ public:
         default: {
             const int count = registerCount(setting);
             const QByteArray request = modbusFrame(frame, buildReadRequest(frame, m_address, setting.reg, count));
-            const int status = ask(name, request, readShape(count), &reply);
+            const int status = ask(name, request, &reply);
             values->clear();
             for (int i = 0; status == Exit::Ok && i < count; ++i)
                 values->append(registerValue(bytesOf(reply) + 3 + 2 * i));
@@ -162,14 +140,14 @@ public:
         const QString name = QLatin1String(setting.name);
         if (setting.encoding == Encoding::LoopFloats) {
             const int n = buildLoopRangeWrite(frame, floatOfBits(values.at(0)), floatOfBits(values.at(1)));
-            return ask(name, frameOf(frame, n), kNoAnswer);
+            return ask(name, frameOf(frame, n));
         }
         // The channel too is written to its register, counted from 0.
         std::uint16_t words[2] = {};
         for (int i = 0; i < values.size() && i < 2; ++i)
             words[i] = static_cast<std::uint16_t>(values.at(i));
         const int n = buildWriteRequest(frame, m_address, setting.reg, words, registerCount(setting));
-        return ask(name, modbusFrame(frame, n), kEchoShape);
+        return ask(name, modbusFrame(frame, n));
     }
 
     int readMeters(int meters, QByteArray *reply)
@@ -178,7 +156,7 @@ public:
         const int registers = 2 * meters;
         const QByteArray request =
             modbusFrame(frame, buildReadRequest(frame, m_address, GatewayRegister::MeterBlock, registers));
-        return ask(QStringLiteral("meters"), request, readShape(registers), reply);
+        return ask(QStringLiteral("meters"), request, reply);
     }
 
 private:
@@ -193,7 +171,13 @@ int scan(Bus &bus, const CtlOptions &options)
         std::uint8_t frame[kTxFrameSize];
         const auto target = static_cast<std::uint8_t>(address);
         const QByteArray request = modbusFrame(frame, buildReadRequest(frame, target, GatewayRegister::Address, 1));
-        const Reply reply = bus.exchange(request, readShape(1));
+        const Reply reply = bus.exchange(request);
+        if (reply.outcome == Reply::LineLost) {
+            Gateway(bus, address).complain(QStringLiteral("address"), reply.problem);
+            return Exit::NoAnswer;
+        }
+        if (reply.outcome == Reply::Interrupted)
+            break;
         // An exception or a garbled reply means something is there; it is worth a word.
         if (reply.outcome == Reply::Exception || reply.heard)
             Gateway(bus, address).complain(QStringLiteral("address"), reply.problem);
@@ -338,14 +322,13 @@ int cloud(Gateway &gateway, const CtlOptions &options)
     for (const CloudText &parameter : options.cloud) {
         const QByteArray payload = QByteArray(1, static_cast<char>(parameter.parameter)) + parameter.text;
         const int n = buildCloudFrame(frame, kCloudWriteParameter, bytesOf(payload), payload.size());
-        // Like the window, any answer will do.
-        const int status = gateway.ask(QLatin1String(parameter.option), frameOf(frame, n), kAnyAnswer);
+        // Only the gateway's "OK" is success.
+        const int status = gateway.ask(QLatin1String(parameter.option), frameOf(frame, n));
         if (status != Exit::Ok)
             return status;
     }
     if (options.connect)
-        return gateway.ask(QStringLiteral("connect"), frameOf(frame, buildCloudFrame(frame, kCloudConnect, nullptr, 0)),
-                           kNoAnswer);
+        return gateway.ask(QStringLiteral("connect"), frameOf(frame, buildCloudFrame(frame, kCloudConnect, nullptr, 0)));
     return Exit::Ok;
 }
 

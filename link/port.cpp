@@ -44,18 +44,13 @@ bool Qwa::applyPortSettings()
     dataBitsText = ui.comshujuwei->currentText();
     stopBitsText = ui.comstop->currentText();
 
-    serialPort.setPortName(portNameText);
-    serialPort.setBaudRate(baudRateForIndex(ui.combotelv->currentIndex()));
-    serialPort.setParity(parityForIndex(ui.comjiaoyanwei->currentIndex()));
-    serialPort.setDataBits(ui.comshujuwei->currentIndex() == 1 ? QSerialPort::Data7 : QSerialPort::Data8);
-    serialPort.setStopBits(ui.comstop->currentIndex() == 1 ? QSerialPort::TwoStop : QSerialPort::OneStop);
-    return serialPort.open(QIODevice::ReadWrite);
-}
-
-void Qwa::resetReception()
-{
-    rxQueue.clear();
-    rxBuffer.clear();
+    QSerialPort &port = serialLink.port();
+    port.setPortName(portNameText);
+    port.setBaudRate(baudRateForIndex(ui.combotelv->currentIndex()));
+    port.setParity(parityForIndex(ui.comjiaoyanwei->currentIndex()));
+    port.setDataBits(ui.comshujuwei->currentIndex() == 1 ? QSerialPort::Data7 : QSerialPort::Data8);
+    port.setStopBits(ui.comstop->currentIndex() == 1 ? QSerialPort::TwoStop : QSerialPort::OneStop);
+    return serialLink.open();
 }
 
 void Qwa::showPortState()
@@ -68,13 +63,12 @@ void Qwa::setPortClosedState()
     portOpen = false;
     showPortState();
     setPortSettingsEnabled(ui, true);
-    resetReception();
 }
 
 void Qwa::on_Btodakai_clicked()
 {
     if (portOpen) {
-        serialPort.close();
+        serialLink.close();
         setPortClosedState();
         return;
     }
@@ -86,19 +80,13 @@ void Qwa::on_Btodakai_clicked()
     showPortState();
     qDebug() << "成功打开串口" << portNameText;
     setPortSettingsEnabled(ui, false);
-    resetReception();
 }
 
-// A line that vanishes (the other end closed, a USB adapter pulled) makes the
-// toolkit repeat Read/ResourceError in a tight loop while the port stays open.
-// Close it as the port button would, then tell the user once.
-void Qwa::onPortError(QSerialPort::SerialPortError error)
+// The link has closed the port already; the window follows, and says so once.
+void Qwa::onLineLost()
 {
-    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError)
+    if (!portOpen)
         return;
-    if (!portOpen && !serialPort.isOpen())
-        return;
-    serialPort.close();
     setPortClosedState();
     QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("串口已断开"));
 }

@@ -27,6 +27,11 @@ constexpr std::uint16_t Mode = 0x03F0;
 constexpr std::uint16_t CalibrationKey = 0x9B9B;
 } // namespace GatewayRegister
 
+// The acquisition polls and shows at most this many meters.
+constexpr int kMaxMeters = 21;
+// A read asks for 125 registers at most, two a meter: the most a gateway's block can give.
+constexpr int kMaxBlockMeters = 62;
+
 // Commands of the current-loop frames (byte 2).
 namespace LoopCommand {
 constexpr std::uint8_t WriteRange = 0x01;

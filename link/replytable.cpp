@@ -1,7 +1,5 @@
 #include "replytable.h"
 
-#include "crc.h"
-#include "frames.h"
 #include "qwa.h"
 
 struct ReplyTable {
@@ -9,80 +7,55 @@ struct ReplyTable {
 };
 
 namespace {
-constexpr int kMetersDependent = -1;
-constexpr ReplyRule kUnread = {0, ReplyCheck::None, false, nullptr, nullptr};
+constexpr ReplyRule kUnhandled = {false, nullptr, nullptr};
+constexpr ReplyRule kAcknowledged = {true, nullptr, nullptr};
 }
 
-// Indexed by code. Reply lengths: a read of one register is 7 bytes, of two 9;
-// a write acknowledgement 8; the channel read 5; the loop range read 13.
+// Indexed by code.
 const ReplyRule ReplyTable::rules[Code::Highest + 1] = {
-    /* 0x00 */ kUnread,
-    /* 0x01 */ {7, ReplyCheck::Crc, false, &Qwa::handleSearchReply, nullptr},
-    /* 0x02 */ {7, ReplyCheck::Crc, true, &Qwa::handleBroadcastReply, nullptr},
-    /* 0x03 */ {8, ReplyCheck::Crc, true, &Qwa::handleAddressChangeReply, nullptr},
-    /* 0x04 */ {7, ReplyCheck::Crc, true, &Qwa::handleParityReply, nullptr},
-    /* 0x05 */ {7, ReplyCheck::Crc, true, &Qwa::handleBaudReply, nullptr},
-    /* 0x06 */ {8, ReplyCheck::Crc, true, nullptr, nullptr},
-    /* 0x07 */ {8, ReplyCheck::Crc, true, nullptr, nullptr},
-    /* 0x08 */ {8, ReplyCheck::Crc, true, nullptr, nullptr},
-    /* 0x09 */ {8, ReplyCheck::Crc, true, nullptr, nullptr},
-    /* 0x0A */ {kMetersDependent, ReplyCheck::Crc, false, &Qwa::handleAcquisitionReply, nullptr},
-    /* 0x0B */ {7, ReplyCheck::Crc, true, &Qwa::handleFrequencyReply, nullptr},
-    /* 0x0C */ {8, ReplyCheck::Crc, false, &Qwa::handleCalibrationEnabled, &Qwa::handleCalibrationFailed},
-    /* 0x0D */ {5, ReplyCheck::Delimiters, false, &Qwa::handleChannelReply, nullptr},
-    /* 0x0E */ {8, ReplyCheck::Crc, true, nullptr, nullptr},
-    /* 0x0F */ {13, ReplyCheck::None, false, &Qwa::handleLoopRangeReply, nullptr},
-    /* 0x10 */ kUnread,
-    /* 0x11 */ kUnread,
-    /* 0x12 */ {7, ReplyCheck::Crc, true, &Qwa::handleTransmitterReply, nullptr},
-    /* 0x13 */ {8, ReplyCheck::Crc, true, nullptr, nullptr},
-    /* 0x14 */ {7, ReplyCheck::Crc, true, &Qwa::handleSpreadingFactorReply, nullptr},
-    /* 0x15 */ {7, ReplyCheck::Crc, true, &Qwa::handlePlatformFrequencyReply, nullptr},
-    /* 0x16 */ {8, ReplyCheck::Crc, true, nullptr, nullptr},
-    /* 0x17 */ {8, ReplyCheck::Crc, true, nullptr, nullptr},
-    /* 0x18 */ {8, ReplyCheck::Crc, true, nullptr, nullptr},
-    /* 0x19 */ {8, ReplyCheck::Crc, true, nullptr, nullptr},
-    /* 0x1A */ {8, ReplyCheck::Crc, true, nullptr, nullptr},
-    /* 0x1B */ {8, ReplyCheck::Crc, true, nullptr, nullptr},
-    /* 0x1C */ {8, ReplyCheck::Crc, true, nullptr, nullptr},
-    /* 0x1D */ {7, ReplyCheck::Crc, true, &Qwa::handlePlatformTransmitterReply, nullptr},
-    /* 0x1E */ {9, ReplyCheck::Crc, true, &Qwa::handlePlatformRangeReply, nullptr},
-    /* 0x1F */ {7, ReplyCheck::Crc, true, &Qwa::handleGatewayIdReply, nullptr},
-    /* 0x20 */ {7, ReplyCheck::Crc, true, &Qwa::handleFirmwareReply, nullptr},
-    /* 0x21 */ {7, ReplyCheck::Crc, true, &Qwa::handleSampleRateReply, nullptr},
-    /* 0x22 */ {7, ReplyCheck::Crc, true, &Qwa::handleAnalogOutReply, nullptr},
-    /* 0x23 */ {kCloudReplyChunk, ReplyCheck::None, true, nullptr, nullptr},
-    /* 0x24 */ {7, ReplyCheck::Crc, true, &Qwa::handleModeReply, nullptr},
-    /* 0x25 */ {8, ReplyCheck::Crc, true, nullptr, nullptr},
+    /* 0x00 */ kUnhandled,
+    /* 0x01 */ {false, &Qwa::handleSearchReply, nullptr},
+    /* 0x02 */ {true, &Qwa::handleBroadcastReply, nullptr},
+    /* 0x03 */ {true, &Qwa::handleAddressChangeReply, nullptr},
+    /* 0x04 */ {true, &Qwa::handleParityReply, nullptr},
+    /* 0x05 */ {true, &Qwa::handleBaudReply, nullptr},
+    /* 0x06 */ kAcknowledged,
+    /* 0x07 */ kAcknowledged,
+    /* 0x08 */ kAcknowledged,
+    /* 0x09 */ kAcknowledged,
+    /* 0x0A */ {false, &Qwa::handleAcquisitionReply, nullptr},
+    /* 0x0B */ {true, &Qwa::handleFrequencyReply, nullptr},
+    /* 0x0C */ {false, &Qwa::handleCalibrationEnabled, &Qwa::handleCalibrationFailed},
+    /* 0x0D */ {false, &Qwa::handleChannelReply, nullptr},
+    /* 0x0E */ kAcknowledged,
+    /* 0x0F */ {false, &Qwa::handleLoopRangeReply, nullptr},
+    /* 0x10 */ kUnhandled,
+    /* 0x11 */ kUnhandled,
+    /* 0x12 */ {true, &Qwa::handleTransmitterReply, nullptr},
+    /* 0x13 */ kAcknowledged,
+    /* 0x14 */ {true, &Qwa::handleSpreadingFactorReply, nullptr},
+    /* 0x15 */ {true, &Qwa::handlePlatformFrequencyReply, nullptr},
+    /* 0x16 */ kAcknowledged,
+    /* 0x17 */ kAcknowledged,
+    /* 0x18 */ kAcknowledged,
+    /* 0x19 */ kAcknowledged,
+    /* 0x1A */ kAcknowledged,
+    /* 0x1B */ kAcknowledged,
+    /* 0x1C */ kAcknowledged,
+    /* 0x1D */ {true, &Qwa::handlePlatformTransmitterReply, nullptr},
+    /* 0x1E */ {true, &Qwa::handlePlatformRangeReply, nullptr},
+    /* 0x1F */ {true, &Qwa::handleGatewayIdReply, nullptr},
+    /* 0x20 */ {true, &Qwa::handleFirmwareReply, nullptr},
+    /* 0x21 */ {true, &Qwa::handleSampleRateReply, nullptr},
+    /* 0x22 */ {true, &Qwa::handleAnalogOutReply, nullptr},
+    /* 0x23 */ {true, &Qwa::handleCloudReply, nullptr},
+    /* 0x24 */ {true, &Qwa::handleModeReply, nullptr},
+    /* 0x25 */ kAcknowledged,
 };
 
 const ReplyRule *replyRule(std::uint8_t code)
 {
-    if (code > Code::Highest || ReplyTable::rules[code].length == 0)
+    if (code > Code::Highest || (!ReplyTable::rules[code].pulse && !ReplyTable::rules[code].handler))
         return nullptr;
     return &ReplyTable::rules[code];
-}
-
-int replyLength(std::uint8_t code, int meterCount)
-{
-    const ReplyRule *rule = replyRule(code);
-    if (!rule)
-        return 0;
-    if (rule->length != kMetersDependent)
-        return rule->length;
-    const int meters = meterCount < 0 ? 0 : (meterCount > kMaxMeters ? kMaxMeters : meterCount);
-    return 4 * meters + 5;
-}
-
-bool replyPasses(ReplyCheck check, const std::uint8_t *frame, int n)
-{
-    switch (check) {
-    case ReplyCheck::Crc:
-        return crcTrailerMatches(frame, n);
-    case ReplyCheck::Delimiters:
-        return n >= 5 && frame[0] == kLoopDelimiter && frame[4] == kLoopDelimiter;
-    case ReplyCheck::None:
-        break;
-    }
-    return true;
 }

@@ -4,13 +4,23 @@
 
 #include "decoder.h"
 
+void TrafficRecord::addMasked(TrafficEvent::Kind kind, const QString &meaning, int delayMs, bool readLate)
+{
+    push(kind, QStringLiteral("**"), meaning, delayMs, readLate);
+}
+
 void TrafficRecord::add(TrafficEvent::Kind kind, const QByteArray &frame, const QString &meaning, int delayMs,
                         bool readLate)
+{
+    push(kind, maskedHex(frame), meaning, delayMs, readLate);
+}
+
+void TrafficRecord::push(TrafficEvent::Kind kind, const QString &hex, const QString &meaning, int delayMs, bool readLate)
 {
     TrafficEvent event;
     event.msecsOfDay = QTime::currentTime().msecsSinceStartOfDay();
     event.kind = kind;
-    event.hex = maskedHex(frame);
+    event.hex = hex;
     event.meaning = meaning;
     event.delayMs = delayMs;
     event.readLate = readLate;
@@ -31,7 +41,7 @@ void TrafficRecord::clear()
 
 QString TrafficRecord::lineOf(const TrafficEvent &event)
 {
-    static const char *const kDirections[TrafficEvent::kKinds] = {"->", "<-", "<-", "<-", "!!", "<-"};
+    static const char *const kDirections[TrafficEvent::kKinds] = {"->", "<-", "<-", "<-", "!!", "<-", "<-"};
     QString line = QTime::fromMSecsSinceStartOfDay(event.msecsOfDay).toString(QStringLiteral("HH:mm:ss.zzz"))
                    + QLatin1Char(' ') + QLatin1String(kDirections[event.kind]);
     if (!event.hex.isEmpty())

@@ -18,8 +18,9 @@ struct TrafficEvent {
         CheckFailed, // a reply that failed its check
         NoReply,     // nothing accepted in time
         Stray,       // bytes that answered nothing awaited, dropped
+        Late,        // a reply to an attempt whose request was already answered, dropped
     };
-    static constexpr int kKinds = Stray + 1;
+    static constexpr int kKinds = Late + 1;
 
     int msecsOfDay = 0;
     Kind kind = Request;
@@ -41,6 +42,8 @@ public:
     // The frame is stored masked; the time is now.
     void add(TrafficEvent::Kind kind, const QByteArray &frame, const QString &meaning, int delayMs = -1,
              bool readLate = false);
+    // The same with the bytes shown as one fixed mark: they may hold the device secret.
+    void addMasked(TrafficEvent::Kind kind, const QString &meaning, int delayMs = -1, bool readLate = false);
     void clear();
 
     const std::deque<TrafficEvent> &events() const { return m_events; }
@@ -56,6 +59,8 @@ signals:
     void cleared();
 
 private:
+    void push(TrafficEvent::Kind kind, const QString &hex, const QString &meaning, int delayMs, bool readLate);
+
     std::deque<TrafficEvent> m_events;
     std::array<int, TrafficEvent::kKinds> m_counts{};
     std::size_t m_total = 0;

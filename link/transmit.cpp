@@ -4,9 +4,8 @@
 #include <utility>
 
 #include "crc.h"
-#include "decoder.h"
 #include "qwa.h"
-#include "trafficlog.h"
+#include "requestcodes.h"
 
 std::uint8_t txFrame[kTxFrameSize] = {};
 
@@ -20,32 +19,21 @@ std::uint8_t Qwa::targetAddress() const
     return static_cast<std::uint8_t>(ui.comdizhi->currentText().toInt(nullptr, 10));
 }
 
+// The frame goes to the link, which sends it once the line is free; its reply
+// is handled under the code awaited when it was sent, and only then.
 void Qwa::writeToPort(const std::uint8_t *bytes, int n)
 {
-    const bool awaited = std::exchange(frameAwaitsReply, false);
-    // A closed port sends nothing; skip the write rather than let the toolkit warn.
-    if (!serialPort.isOpen())
-        return;
-    const QByteArray frame(reinterpret_cast<const char *>(bytes), n);
-    qCDebug(lcLink).noquote() << describeTraffic("->", bytes, n);
-    serialPort.write(frame);
-    // Hand the frame to the line now: many requests pulse the progress bar
-    // right after sending, which blocks the event loop that would write it.
-    serialPort.flush();
-    trafficRecord.add(TrafficEvent::Request, frame, describeRequest(frame));
-    if (awaited)
-        watchRequest(frame);
-}
-
-void Qwa::takeReception(std::uint8_t code)
-{
-    dropStaleInput();
-    pendingCommand = code;
+    LinkRequest request;
+    request.frame = QByteArray(reinterpret_cast<const char *>(bytes), n);
+    request.tag = std::exchange(frameAwaitsReply, false) ? pendingCommand : Code::None;
+    request.timeoutMs = std::exchange(nextTimeoutMs, kReplyTimeoutMs);
+    request.anySender = request.tag == Code::Search;
+    serialLink.submit(request);
 }
 
 void Qwa::awaitReply(std::uint8_t code)
 {
-    takeReception(code);
+    pendingCommand = code;
     frameAwaitsReply = true;
 }
 

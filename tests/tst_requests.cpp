@@ -47,9 +47,6 @@ private slots:
     void replies_data();
     void replies();
     void replyWatch();
-    void leftoversNeverSpoilTheNextReply_data();
-    void leftoversNeverSpoilTheNextReply();
-    void meterCountNeverOverrunsTheReply();
     void broadcastReplies();
     void calibrationPoint();
     void acquisition();
@@ -309,18 +306,28 @@ void RequestsTest::replies_data()
     row("address changed", "Btoxiugai", {"linegaidizhi=9"}, crc("05 10 00 01 00 01"), {"comdizhi="});
     row("address change, bad CRC", "Btoxiugai", {"linegaidizhi=9"}, bytes("05 10 00 01 00 01 00 00"),
         {"comdizhi=5"}, 0, "", "校验错误");
-    row("calibration, any address and function", "BtoDL", {"lineDL="}, crc("7F 03 12 34 56 78"), {"lineDL=开启成功"}, 0);
+    row("calibration enabled", "BtoDL", {"lineDL="}, crc("05 10 00 04 00 01"), {"lineDL=开启成功"}, 0);
+    row("calibration, another address", "BtoDL", {"lineDL="}, crc("7F 10 00 04 00 01"), {"lineDL=开启失败"}, 0, "", "校验错误");
+    row("parity, another function", "BtoduquJ", parityOdd, crc("05 04 02 00 02"), parityOdd, 0, "", "校验错误");
+    row("parity, two registers' worth", "BtoduquJ", parityOdd, crc("05 03 04 00 02"), parityOdd, 0, "", "校验错误");
+    row("parity, another gateway's exception", "BtoduquJ", parityOdd, crc("06 83 02"), parityOdd, 0, "", "校验错误");
+    row("write acknowledged for another register", "BtoxiugaiB", {}, crc("05 10 00 00 00 01"), {}, 0, "", "校验错误");
     row("calibration, bad CRC", "BtoDL", {"lineDL="}, bytes("05 10 00 04 00 01 40 09"), {"lineDL=开启失败"}, 0, "", "校验错误");
     row("channel 3", "BtoTDduqu", {"lineTDxiugai=-"}, bytes("AA 05 0C 02 AA"), {"lineTDxiugai=3"}, 0);
     row("channel byte FF", "BtoTDduqu", {"lineTDxiugai=-"}, bytes("AA 05 0C FF AA"), {"lineTDxiugai=256"}, 0);
     row("channel without its first delimiter", "BtoTDduqu", {"lineTDxiugai=-"}, bytes("AB 05 0C 02 AA"), {"lineTDxiugai=-"}, 0, "", "校验错误");
     row("channel without its last delimiter", "BtoTDduqu", {"lineTDxiugai=-"}, bytes("AA 05 0C 02 AB"), {"lineTDxiugai=-"}, 0, "", "校验错误");
+    row("channel, another command byte", "BtoTDduqu", {"lineTDxiugai=-"}, bytes("AA 05 08 09 AA"), {"lineTDxiugai=-"}, 0, "", "校验错误");
+    row("channel, another length byte", "BtoTDduqu", {"lineTDxiugai=-"}, bytes("AA 22 0C 09 AA"), {"lineTDxiugai=-"}, 0, "", "校验错误");
     row("channel written", "BtoTDxiugai", {"lineTDxiugai=2"}, crc("05 10 00 06 00 01"), {});
     row("loop range 100 to 12.5", "BtoBSduqu", {"lineBSdown=", "lineBSup="},
         bytes("AA 0D 08 00 00 00 C8 42 00 00 48 41 AA"), {"lineBSdown=100", "lineBSup=12.5"}, 0);
-    QTest::newRow("cloud reply taken 64 bytes at a time")
-        << "pushButton_AT1" << QStringList{"lineEdit_AT1=r1"} << QByteArray(100, 'A') << QString() << QStringList{} << 1
+    QTest::newRow("cloud OK, in pieces")
+        << "pushButton_AT1" << QStringList{"lineEdit_AT1=r1"} << QByteArray("OK\r\n") << "1+1" << QStringList{} << 1
         << true << "%p%";
+    QTest::newRow("cloud ERROR is the gateway's refusal")
+        << "pushButton_AT2" << QStringList{"lineEdit_AT2=p"} << QByteArray("ERROR\r\n") << QString() << QStringList{} << 0
+        << false << "网关应答 ERROR";
 }
 
 void RequestsTest::replies()
@@ -355,7 +362,7 @@ void RequestsTest::replies()
     for (const QString &field : after)
         QCOMPARE(fixture.shown(field), WindowFixture::valueOf(field));
     QCOMPARE(int(fixture.window.currentCommand()), codeCleared ? 0 : code);
-    QCOMPARE(fixture.window.queuedBytes(), std::size_t(codeCleared ? 100 - 64 : 0));
+    QCOMPARE(fixture.window.link().pendingBytes(), 0);
     QVERIFY(boxes.boxes.isEmpty());
     QCOMPARE(bar()->text(), watch == QLatin1String("%p%") ? QStringLiteral("100%") : watch);
 }
@@ -373,58 +380,6 @@ void RequestsTest::replyWatch()
     line.write(crc("05 03 02 00 3C"));
     QTRY_COMPARE(fixture.shown(QStringLiteral("lineSampleRate")), QStringLiteral("60"));
     QCOMPARE(bar()->format(), QStringLiteral("%p%"));
-}
-
-// What an earlier exchange leaves behind never spoils the next reply: an
-// exception is a reply of its own, bytes nobody awaits are read and dropped,
-// and a request drops whatever is still queued.
-void RequestsTest::leftoversNeverSpoilTheNextReply_data()
-{
-    QTest::addColumn<int>("code");
-    QTest::addColumn<QByteArray>("leftover");
-    QTest::addColumn<int>("queued"); // after the leftover has arrived
-    QTest::addColumn<QString>("request"); // sent before the reply; empty: none
-
-    QTest::newRow("exception") << 0x06 << crc("05 90 02") << 0 << QString();
-    QTest::newRow("exception, then a request") << 0x06 << crc("05 83 04") << 0 << "BtoxiugaiJ";
-    QTest::newRow("stray bytes, nothing pending") << 0x00 << bytes("55 AA 55") << 0 << "BtoxiugaiJ";
-    QTest::newRow("stray bytes, loop range write") << 0x10 << bytes("AA 04 01 AA") << 0 << "BtoxiugaiJ";
-    QTest::newRow("partial reply") << 0x06 << crc("05 10 00 00 00 01").left(5) << 5 << "BtoxiugaiJ";
-}
-
-void RequestsTest::leftoversNeverSpoilTheNextReply()
-{
-    QFETCH(int, code);
-    QFETCH(QByteArray, leftover);
-    QFETCH(int, queued);
-    QFETCH(QString, request);
-
-    fixture.window.setCurrentCommand(std::uint8_t(code));
-    QCOMPARE(fixture.pulsesDuring([&] { line.write(leftover); }, 300), 0);
-    QCOMPARE(fixture.window.queuedBytes(), std::size_t(queued));
-    QCOMPARE(fixture.window.port().bytesAvailable(), qint64(0));
-    if (!request.isEmpty()) {
-        fixture.click(request.toLatin1().constData());
-        line.drain();
-    } else {
-        fixture.window.setCurrentCommand(0x06);
-    }
-    QCOMPARE(fixture.pulsesDuring([&] { line.write(crc("05 10 00 00 00 01")); }, 500), 1);
-    QCOMPARE(fixture.window.currentCommand(), std::uint8_t(0x06));
-}
-
-// The meter count read for each reply's length is held to 0..21, so no reply
-// outgrows the reception's buffer.
-void RequestsTest::meterCountNeverOverrunsTheReply()
-{
-    fixture.window.setCurrentCommand(0x0A);
-    for (const auto &count : {std::make_pair("-4", 5), std::make_pair("22", 89)}) {
-        fixture.type("lineshuliang", QString::fromLatin1(count.first));
-        line.write(QByteArray(count.second - 1, '\xFF'));
-        QTRY_COMPARE(fixture.window.queuedBytes(), std::size_t(count.second - 1));
-        line.write(QByteArray(300, '\xFF'));
-        QTRY_COMPARE(fixture.window.queuedBytes(), std::size_t(0));
-    }
 }
 
 // A gateway heard again by a broadcast becomes the only entry; a new one is added.
