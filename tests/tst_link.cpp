@@ -1,0 +1,282 @@
+// The link on its own, against a pty that plays the gateway: what goes on the
+// wire for each request, what each reply comes to, the queue, frames that await
+// nothing, time-outs, retries and replies that come late.
+#include <QtTest>
+
+#include "link.h"
+#include "ptyline.h"
+
+namespace {
+
+QByteArray crc(const char *hex)
+{
+    return withCrc(bytes(hex));
+}
+
+LinkRequest request(const QByteArray &frame, int timeoutMs = 300, int retries = 0, bool anySender = false)
+{
+    LinkRequest asked;
+    asked.frame = frame;
+    asked.timeoutMs = timeoutMs;
+    asked.retries = retries;
+    asked.anySender = anySender;
+    return asked;
+}
+
+} // namespace
+
+class LinkTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void replies_data();
+    void replies();
+    void queue_data();
+    void queue();
+    void lateReplies_data();
+    void lateReplies();
+    void lineGoesAway();
+
+private:
+    // The outcomes reported within the time, in order.
+    QVector<LinkResult> results(int count, int timeoutMs = 2000);
+
+    std::unique_ptr<PtyLine> line;
+    std::unique_ptr<Link> link;
+};
+
+void LinkTest::init()
+{
+    line = std::make_unique<PtyLine>();
+    link = std::make_unique<Link>();
+    link->port().setPortName(line->path());
+    QVERIFY(link->open());
+}
+
+void LinkTest::cleanup()
+{
+    link.reset();
+    line.reset();
+}
+
+QVector<LinkResult> LinkTest::results(int count, int timeoutMs)
+{
+    QVector<LinkResult> got;
+    QElapsedTimer clock;
+    clock.start();
+    while (got.size() < count && clock.elapsed() < timeoutMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        for (const LinkResult &result : link->takeResults())
+            got << result;
+    }
+    return got;
+}
+
+// Each request as it goes out and each reply as it comes back, in the pieces given.
+void LinkTest::replies_data()
+{
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<bool>("anySender");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("pieces");
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<int>("taken"); // bytes of the reply the outcome holds
+
+    auto row = [](const char *name, const QByteArray &frame, const QByteArray &reply, LinkResult::Outcome outcome,
+                  int taken = -1, const char *pieces = "", bool anySender = false) {
+        QTest::newRow(name) << frame << anySender << reply << QString::fromLatin1(pieces) << int(outcome)
+                            << (taken < 0 ? int(reply.size()) : taken);
+    };
+    const QByteArray read = crc("05 03 00 02 00 01");
+    row("read", read, crc("05 03 02 00 02"), LinkResult::Accepted);
+    row("read in pieces", read, crc("05 03 02 00 02"), LinkResult::Accepted, -1, "1+2+3");
+    row("read, another address", read, crc("06 03 02 00 02"), LinkResult::CheckFailed);
+    row("read, another function", read, crc("05 04 02 00 02"), LinkResult::CheckFailed);
+    row("read, another count", read, crc("05 03 04 00 02 00 03"), LinkResult::CheckFailed, 7);
+    row("read, bad CRC", read, bytes("05 03 02 00 02 00 00"), LinkResult::CheckFailed);
+    row("read, exception", read, crc("05 83 02"), LinkResult::Exception);
+    row("read, another gateway's exception", read, crc("06 83 02"), LinkResult::CheckFailed);
+    row("read, exception to another function", read, crc("05 90 02"), LinkResult::CheckFailed);
+    row("two registers", crc("05 03 03 E9 00 02"), crc("05 03 04 00 28 00 C8"), LinkResult::Accepted);
+    row("address 0x64, not a cloud frame", crc("64 03 00 01 00 01"), crc("64 03 02 00 64"), LinkResult::Accepted);
+    row("address 0xAA, not a loop frame", crc("AA 03 00 01 00 01"), crc("AA 03 02 00 AA"), LinkResult::Accepted);
+    row("broadcast read: the reply names its sender", crc("00 03 00 01 00 01"), crc("07 03 02 00 07"), LinkResult::Accepted);
+    row("search: the reply names its sender", crc("09 03 00 01 00 01"), crc("03 03 02 00 03"), LinkResult::Accepted, -1, "",
+        true);
+    const QByteArray write = crc("05 10 00 02 00 01 02 00 03");
+    row("write acknowledged", write, crc("05 10 00 02 00 01"), LinkResult::Accepted);
+    row("write, another register acknowledged", write, crc("05 10 00 03 00 01"), LinkResult::CheckFailed);
+    row("write, another address acknowledged", write, crc("7F 10 00 02 00 01"), LinkResult::CheckFailed);
+    row("write, exception", write, crc("05 90 03"), LinkResult::Exception);
+    row("channel", bytes("AA 04 0C AA"), bytes("AA 05 0C 02 AA"), LinkResult::Accepted);
+    row("channel, another command byte", bytes("AA 04 0C AA"), bytes("AA 05 08 09 AA"), LinkResult::CheckFailed);
+    row("channel, another length byte", bytes("AA 04 0C AA"), bytes("AA 22 0C 09 AA"), LinkResult::CheckFailed);
+    row("channel, no last delimiter", bytes("AA 04 0C AA"), bytes("AA 05 0C 02 AB"), LinkResult::CheckFailed);
+    row("loop range", bytes("AA 04 08 AA"), bytes("AA 0D 08 00 00 00 C8 42 00 00 48 41 AA"), LinkResult::Accepted);
+    row("cloud OK", bytes("64 64 02 72 31"), "OK\r\n", LinkResult::Accepted, -1, "2+2");
+    row("cloud ERROR is a refusal", bytes("64 64 02 72 31"), "ERROR\r\n", LinkResult::Refused);
+    row("no reply", read, QByteArray(), LinkResult::NoReply);
+    row("a read cut short", read, crc("05 03 02 00 02").left(5), LinkResult::NoReply);
+    row("loop range write awaits nothing", bytes("AA 0D 01 00 00 00 80 40 00 00 A0 41 AA"), QByteArray(), LinkResult::Sent);
+    row("test current awaits nothing", bytes("AA 05 02 78 AA"), QByteArray(), LinkResult::Sent);
+    row("cloud connect awaits nothing", bytes("64 C8"), QByteArray(), LinkResult::Sent);
+}
+
+void LinkTest::replies()
+{
+    QFETCH(QByteArray, frame);
+    QFETCH(bool, anySender);
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, pieces);
+    QFETCH(int, outcome);
+    QFETCH(int, taken);
+
+    link->submit(request(frame, 300, 0, anySender));
+    QVERIFY(line->expect(frame));
+    int at = 0;
+    for (const QString &size : pieces.split(QLatin1Char('+'), Qt::SkipEmptyParts)) {
+        line->write(reply.mid(at, size.toInt()));
+        at += size.toInt();
+        settle(20);
+    }
+    line->write(reply.mid(at));
+    const QVector<LinkResult> got = results(1);
+    QCOMPARE(got.size(), 1);
+    QCOMPARE(int(got[0].outcome), outcome);
+    QCOMPARE(got[0].request, frame);
+    // A reply cut short is kept with its outcome too: it tells that something is there.
+    QCOMPARE(got[0].reply.toHex(' '), reply.left(taken).toHex(' '));
+    QVERIFY(!got[0].late);
+    settle(60);
+    QCOMPARE(link->pendingBytes(), 0);
+    QVERIFY(link->takeResults().empty());
+}
+
+// No request goes out while another awaits its reply; a frame that awaits
+// nothing is followed by a quiet gap only.
+void LinkTest::queue_data()
+{
+    QTest::addColumn<QByteArray>("first");
+    QTest::addColumn<QByteArray>("answer"); // to the first; empty: none comes
+    QTest::addColumn<int>("firstOutcome");
+    QTest::addColumn<int>("gapMs"); // at least, before the second goes out
+
+    const QByteArray read = crc("05 03 00 02 00 01");
+    QTest::newRow("after the reply") << read << crc("05 03 02 00 02") << int(LinkResult::Accepted) << 150;
+    QTest::newRow("after the time-out") << read << QByteArray() << int(LinkResult::NoReply) << 300;
+    QTest::newRow("after an exception") << read << crc("05 83 02") << int(LinkResult::Exception) << 150;
+    QTest::newRow("after a frame that awaits nothing") << bytes("AA 05 02 78 AA") << QByteArray() << int(LinkResult::Sent)
+                                                        << 40;
+}
+
+void LinkTest::queue()
+{
+    QFETCH(QByteArray, first);
+    QFETCH(QByteArray, answer);
+    QFETCH(int, firstOutcome);
+    QFETCH(int, gapMs);
+
+    const QByteArray second = crc("05 03 03 EE 00 01");
+    QElapsedTimer clock;
+    clock.start();
+    link->submit(request(first));
+    link->submit(request(second));
+    QVERIFY(line->expect(first));
+    QCOMPARE(link->queuedCount(), 1);
+    if (!answer.isEmpty()) {
+        QVERIFY(line->expectSilence(150));
+        line->write(answer);
+    }
+    QVERIFY(line->expect(second));
+    QVERIFY2(clock.elapsed() >= gapMs, qPrintable(QString::number(clock.elapsed())));
+    line->write(crc("05 03 02 00 3C"));
+    const QVector<LinkResult> got = results(2);
+    QCOMPARE(got.size(), 2);
+    QCOMPARE(int(got[0].outcome), firstOutcome);
+    QCOMPARE(got[1].reply, crc("05 03 02 00 3C"));
+    QCOMPARE(int(got[1].outcome), int(LinkResult::Accepted));
+}
+
+// A reply is taken by the oldest attempt still unanswered; the next request
+// waits for the replies owed to the attempts before it when they could be taken for its own.
+void LinkTest::lateReplies_data()
+{
+    QTest::addColumn<int>("retries");
+    QTest::addColumn<QByteArray>("next");
+    QTest::addColumn<int>("waitMs");       // after the last attempt went out
+    QTest::addColumn<int>("replies");      // to the first request's attempts
+    QTest::addColumn<int>("nextAfterMs");  // the next request is on the wire no sooner
+    QTest::addColumn<QString>("outcomes"); // of the first and the next, late ones marked
+
+    const QByteArray sameShape = crc("05 03 00 03 00 01");
+    QTest::newRow("time-out, then a late reply") << 0 << QByteArray() << 300 << 1 << 0 << "NoReply, Accepted late";
+    QTest::newRow("a retry's reply is late") << 1 << sameShape << 0 << 2 << 100 << "Accepted, Accepted";
+    QTest::newRow("an owed reply never comes: the next waits its bound") << 1 << sameShape << 0 << 1 << 550
+                                                                           << "Accepted, Accepted";
+    QTest::newRow("another gateway's request does not wait") << 1 << crc("06 03 00 02 00 01") << 0 << 1 << 0
+                                                               << "Accepted, Accepted";
+}
+
+void LinkTest::lateReplies()
+{
+    QFETCH(int, retries);
+    QFETCH(QByteArray, next);
+    QFETCH(int, waitMs);
+    QFETCH(int, replies);
+    QFETCH(int, nextAfterMs);
+    QFETCH(QString, outcomes);
+
+    const QByteArray first = crc("05 03 00 02 00 01");
+    const QByteArray firstAnswer = crc("05 03 02 00 02");
+    link->submit(request(first, 200, retries));
+    for (int attempt = 0; attempt <= retries; ++attempt)
+        QVERIFY(line->expect(first, 400));
+    if (!next.isEmpty())
+        link->submit(request(next, 200));
+    QElapsedTimer clock;
+    clock.start();
+    settle(waitMs);
+    // The second reply a little after the next request would have been free to go.
+    for (int i = 0; i < replies; ++i) {
+        if (i == 1) {
+            QVERIFY(line->expectSilence(100));
+        }
+        line->write(firstAnswer);
+    }
+    QStringList seen;
+    if (!next.isEmpty()) {
+        QVERIFY(line->expect(next, 1500));
+        QVERIFY2(clock.elapsed() >= nextAfterMs, qPrintable(QString::number(clock.elapsed())));
+        // Its answer is the same shape as the first's: only the order tells them apart.
+        line->write(withCrc(next.left(2) + bytes("02 00 07")));
+    }
+    const char *const names[] = {"Accepted", "CheckFailed", "Exception", "Refused", "NoReply"};
+    for (const LinkResult &result : results(2, 2500))
+        seen << QString::fromLatin1(names[result.outcome]) + (result.late ? " late" : "");
+    QCOMPARE(seen.join(", "), outcomes);
+    if (replies > 1)
+        QCOMPARE(link->traffic().count(TrafficEvent::Late), 1);
+}
+
+// The line vanishes while a reply is awaited: the request ends at once, and so does the queue.
+void LinkTest::lineGoesAway()
+{
+    QSignalSpy lost(link.get(), &Link::lineLost);
+    link->submit(request(crc("05 03 00 02 00 01"), 5000));
+    link->submit(request(crc("05 03 00 03 00 01"), 5000));
+    QVERIFY(line->expect(crc("05 03 00 02 00 01")));
+    line->hangUp();
+    const QVector<LinkResult> got = results(2, 1000);
+    QCOMPARE(got.size(), 2);
+    QCOMPARE(int(got[0].outcome), int(LinkResult::LineLost));
+    QCOMPARE(int(got[1].outcome), int(LinkResult::LineLost));
+    QCOMPARE(lost.size(), 1);
+    QVERIFY(!link->isOpen());
+    link->submit(request(crc("05 03 00 02 00 01")));
+    QCOMPARE(int(results(1).value(0).outcome), int(LinkResult::NotSent));
+}
+
+QTEST_GUILESS_MAIN(LinkTest)
+#include "tst_link.moc"
