@@ -95,6 +95,7 @@ private slots:
     void writtenThenReadBack_data();
     void writtenThenReadBack();
     void simulatedBus();
+    void readsDuringTheAcquisition();
     void monitor();
 
 private:
@@ -240,6 +241,34 @@ void EndToEndTest::simulatedBus()
     QVERIFY(answered("btnRdSampleRate"));
     QCOMPARE(shown("lineSampleRate"), QStringLiteral("60"));
     gateway.address = 3;
+}
+
+// Reads of the mode while the acquisition polls: each goes out between two
+// polls and shows its own mode; no poll goes unanswered and no check fails.
+void EndToEndTest::readsDuringTheAcquisition()
+{
+    QVERIFY(onSimulator());
+    TrafficRecord &traffic = fixture.window.traffic();
+    traffic.clear();
+    auto *mode = fixture.child<QComboBox>("comboBoxJSQ");
+    fixture.type("lineshuliang", QStringLiteral("5"));
+    fixture.click("Btocaiji");
+    QVERIFY(fixture.child<QPushButton>("BtoJSQRead")->isEnabled());
+    for (int read = 0; read < 6; ++read) {
+        settle(150 + 170 * read % 700); // at points all over the poll's second
+        bus.gateway().mode = std::uint16_t(read % 2 == 0);
+        fixture.click("BtoJSQRead");
+        QTRY_COMPARE_WITH_TIMEOUT(mode->currentIndex(), int(read % 2 == 0), 1500);
+    }
+    QTRY_VERIFY(!fixture.window.link().busy());
+    fixture.click("Btocaiji");
+    settle(300);
+    QCOMPARE(traffic.count(TrafficEvent::CheckFailed), 0);
+    QCOMPARE(traffic.count(TrafficEvent::NoReply), 0);
+    QCOMPARE(traffic.count(TrafficEvent::Stray), 0);
+    QCOMPARE(traffic.count(TrafficEvent::Reply), traffic.count(TrafficEvent::Request));
+    QVERIFY(traffic.count(TrafficEvent::Request) >= 6 + 3);
+    QCOMPARE(fixture.child<QTableWidget>("tableWidget")->item(2, 1)->text(), QStringLiteral("超时"));
 }
 
 // A short exchange, decoded line by line with the secret masked on screen and in
