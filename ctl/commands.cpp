@@ -74,11 +74,14 @@ public:
 
     Gateway(Bus &bus, int address) : m_bus(bus), m_address(static_cast<std::uint8_t>(address)) {}
 
-    int ask(const QString &what, const QByteArray &request, QByteArray *reply = nullptr)
+    int ask(const QString &what, const QByteArray &request, QByteArray *reply = nullptr,
+            Reply::Outcome *outcome = nullptr)
     {
         const Reply answer = m_bus.exchange(request);
         if (reply)
             *reply = answer.bytes;
+        if (outcome)
+            *outcome = answer.outcome;
         switch (answer.outcome) {
         case Reply::Answered:
             return Exit::Ok;
@@ -150,13 +153,13 @@ public:
         return ask(name, modbusFrame(frame, n));
     }
 
-    int readMeters(int meters, QByteArray *reply)
+    int readMeters(int meters, QByteArray *reply, Reply::Outcome *outcome)
     {
         std::uint8_t frame[kTxFrameSize];
         const int registers = 2 * meters;
         const QByteArray request =
             modbusFrame(frame, buildReadRequest(frame, m_address, GatewayRegister::MeterBlock, registers));
-        return ask(QStringLiteral("meters"), request, reply);
+        return ask(QStringLiteral("meters"), request, reply, outcome);
     }
 
 private:
@@ -292,28 +295,42 @@ int poll(Gateway &gateway, const CtlOptions &options)
     QElapsedTimer clock;
     clock.start();
     qint64 due = 0;
+    // The worst that befell a poll: an unanswered one outweighs an exception.
+    int worst = Exit::Ok;
     for (int done = 0; options.count == 0 || done < options.count; ++done) {
         while (clock.elapsed() < due && !g_stop.load())
             std::this_thread::sleep_for(std::chrono::milliseconds(std::min<qint64>(due - clock.elapsed(), 50)));
         if (g_stop.load())
-            return Exit::Ok;
+            return worst;
         QStringList line{timeStamp()};
         QByteArray reply;
-        const int status = gateway.readMeters(options.meters, &reply);
+        Reply::Outcome outcome = Reply::Answered;
+        const int status = gateway.readMeters(options.meters, &reply, &outcome);
         if (status == Gateway::kInterrupted)
-            return Exit::Ok;
-        if (status != Exit::Ok)
-            return status;
+            return worst;
+        if (outcome == Reply::LineLost)
+            return Exit::NoAnswer;
+        // One bad poll is a row of its own; the run goes on.
         for (int m = 0; m < options.meters; ++m) {
+            if (status == Exit::Exception) {
+                line << QString::fromLatin1(exceptionName(std::uint8_t(reply.at(2))));
+                continue;
+            }
+            if (status != Exit::Ok) {
+                line << QStringLiteral("no-reply");
+                continue;
+            }
             const std::uint8_t *value = bytesOf(reply) + 3 + 4 * m;
             line << (isSilentMeter(value) ? QStringLiteral("timeout")
                                           : QString::number(floatFromBigEndian(value), 'f', 4));
         }
+        if (status != Exit::Ok && worst != Exit::NoAnswer)
+            worst = status;
         printLine(line.join(QLatin1Char(',')));
         // Once a second from the start; a poll that ran late is not made up for.
         due = std::max(due + kPollPeriodMs, clock.elapsed());
     }
-    return Exit::Ok;
+    return worst;
 }
 
 int cloud(Gateway &gateway, const CtlOptions &options)

@@ -15,7 +15,9 @@ const QString kLine = QStringLiteral("--port PTY --timeout 150 ");
 const QByteArray kSecret = "s3cr3t-Key";
 
 // What the test does besides running the program.
-enum Setup { Plain, Exceptions, WritesIgnored, TwoGateways, LateReplies, Interrupted };
+enum Setup { Plain, Exceptions, WritesIgnored, TwoGateways, LateReplies, Interrupted, Vanishing, Jittery };
+// Jittery: replies late by 120..270 ms, the simulator seeded with this.
+std::uint32_t g_seed = 1;
 
 struct Run
 {
@@ -24,6 +26,7 @@ struct Run
     QString err;
     QStringList heard; // frames the simulator took off the line, in hex, the device secret masked
     QStringList held; // what the first gateway holds afterwards, as "field=value" words
+    qint64 took = 0; // Vanishing: from the line's end to the program's
 };
 
 // The program against a gateway whose values show the encodings: a frequency with the first page's
@@ -37,7 +40,9 @@ Run ctl(const QString &line, Setup setup = Plain)
     settings.drift = 0.0f;
     settings.exceptionRate = setup == Exceptions ? 1.0 : 0.0;
     settings.ignoreWrites = setup == WritesIgnored;
-    settings.delayMs = setup == LateReplies ? 200 : 0;
+    settings.delayMs = setup == LateReplies ? 200 : setup == Vanishing ? 5000 : setup == Jittery ? 120 : 0;
+    settings.jitterMs = setup == Jittery ? 150 : 0;
+    settings.seed = g_seed;
     settings.addresses = setup == TwoGateways ? QVector<std::uint8_t>{3, 200} : QVector<std::uint8_t>{1};
     GatewaySimulator simulator(settings);
     GatewayState &g = simulator.gateway(0);
@@ -46,36 +51,51 @@ Run ctl(const QString &line, Setup setup = Plain)
     g.analogOutput = 4095; g.mode = 1; g.loopChannel = 4; g.loopLower = 4.0f; g.loopUpper = 20.5f;
     for (int m = 0; m < g.meters.size(); ++m)
         g.meters[m].temperature = m * 10.25f - 5.0f;
-    LineServer server(simulator);
+    auto server = std::make_unique<LineServer>(simulator);
     Run run;
-    server.openPseudoTerminal(&run.err);
-    server.setTrafficLog([&run](const QString &log) { // "03:05:19.123 rx 01 03 00 00 00 01 84 0A  read ..."
-        if (log.mid(13, 3) == QLatin1String("rx "))
+    server->openPseudoTerminal(&run.err);
+    std::atomic<int> heard{0};
+    server->setTrafficLog([&run, &heard](const QString &log) { // "03:05:19.123 rx 01 03 00 00 00 01 84 0A  read ..."
+        if (log.mid(13, 3) == QLatin1String("rx ")) {
             run.heard << log.mid(16).section(QStringLiteral("  "), 0, 0);
+            ++heard;
+        }
     });
     QTemporaryFile secret;
     secret.open();
     secret.write(kSecret + '\n');
     secret.close();
     QStringList arguments = line.section(" < ", 0, 0).split(' ', Qt::SkipEmptyParts);
-    arguments.replaceInStrings(QStringLiteral("PTY"), server.path());
+    arguments.replaceInStrings(QStringLiteral("PTY"), server->path());
     arguments.replaceInStrings(QStringLiteral("SECRET"), secret.fileName());
 
     // The simulator serves on a thread of its own while the program runs; its state is
     // looked at only once the thread has stopped.
     std::atomic<bool> stop{false};
-    std::thread serving([&] { server.serve(stop); });
+    std::thread serving([&] { server->serve(stop); });
     QProcess process;
     process.start(QStringLiteral(NVB_PROGRAM_DIR "/nvb8140t-ctl"), arguments);
     process.write(line.contains(" < ") ? line.section(" < ", 1).toUtf8() + '\n' : QByteArray());
     process.closeWriteChannel();
     while (setup == Interrupted && run.out.count('\n') < 3 && process.waitForReadyRead(5000))
         run.out += QString::fromLocal8Bit(process.readAllStandardOutput());
+    // The far end goes away while the first request awaits its answer.
+    for (QElapsedTimer waited; setup == Vanishing && heard == 0 && waited.elapsed() < 5000;)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    QElapsedTimer sinceVanished;
+    sinceVanished.start();
+    if (setup == Vanishing) {
+        stop = true;
+        serving.join();
+        server.reset();
+    }
     if (setup == Interrupted && process.processId() > 0) // after a header and two polls; kill(0) would hit the test
         ::kill(pid_t(process.processId()), SIGINT);
     const bool ended = process.waitForFinished(40000);
+    run.took = sinceVanished.elapsed();
     stop = true;
-    serving.join();
+    if (serving.joinable())
+        serving.join();
     run.status = ended && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     run.out += QString::fromLocal8Bit(process.readAllStandardOutput());
     run.err = QString::fromLocal8Bit(process.readAllStandardError());
@@ -97,7 +117,52 @@ private slots:
     void commands_data(); void commands();
     void everyOption_data(); void everyOption();
     void help();
+    void lineGoesAway_data(); void lineGoesAway();
+    void neverAWrongValue_data(); void neverAWrongValue();
 };
+
+// Replies later than the time-out, by varying delays: each is taken by the
+// attempt it answers, so a run prints the true values or fails, never a wrong value.
+void CtlTest::neverAWrongValue_data()
+{
+    QTest::addColumn<int>("seed");
+    for (int seed = 1; seed <= 6; ++seed)
+        QTest::addRow("seed %d", seed) << seed;
+}
+
+void CtlTest::neverAWrongValue()
+{
+    QFETCH(int, seed);
+    const QString get = QStringLiteral("get parity baud frequency transmitters gateway-id spreading-factor");
+    static const QStringList truth = ctl(kLine + get).out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(truth.size(), 6);
+    g_seed = std::uint32_t(seed);
+    const Run run = ctl(QStringLiteral("--port PTY --timeout 100 --retries 2 ") + get, Jittery);
+    g_seed = 1;
+    const QStringList printed = run.out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(printed, truth.mid(0, printed.size()));
+    QVERIFY2(run.status == 0 ? printed.size() == 6 : run.status == 1, qPrintable(run.err));
+}
+
+// A line that goes away while a request awaits its answer stops the program at once.
+void CtlTest::lineGoesAway_data()
+{
+    QTest::addColumn<QString>("arguments");
+    QTest::newRow("get") << "--port PTY --timeout 10000 get parity baud";
+    QTest::newRow("scan") << "--port PTY --timeout 10000 scan --from 1 --to 5";
+    QTest::newRow("cloud") << "--port PTY --timeout 10000 cloud --region r --property p";
+    QTest::newRow("poll") << "--port PTY --timeout 10000 poll --meters 2 --count 5";
+}
+
+void CtlTest::lineGoesAway()
+{
+    QFETCH(QString, arguments);
+    const Run run = ctl(arguments, Vanishing);
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.took < 2000, qPrintable(QString::number(run.took)));
+    QVERIFY2(run.err.contains(QStringLiteral(": the line went away")), qPrintable(run.err));
+    QCOMPARE(run.heard.size(), 1);
+}
 
 void CtlTest::commands_data()
 {
@@ -139,7 +204,11 @@ void CtlTest::commands_data()
 
     QTest::newRow("silent, 1 + 2 tries") << kLine + "--address 9 get frequency" << 0 << 1 << "" << "gateway 9: frequency: no answer after 3 tries" << "3" << "";
     QTest::newRow("silent, no retries") << kLine + "--address 9 --retries 0 set mode=repeater" << 0 << 1 << "" << "gateway 9: mode: no answer after 1 try" << "1" << "";
-    QTest::newRow("meters it lacks") << kLine + "poll --meters 6" << 0 << 3 << "time,meter1,meter2,meter3,meter4,meter5,meter6\n" << "gateway 1: meters: exception 02 illegal data address" << "1" << "";
+    QTest::newRow("meters it lacks") << kLine + "poll --meters 6 --count 1" << 0 << 3 << "time,meter1,meter2,meter3,meter4,meter5,meter6\nT+0" + QString(",illegal data address").repeated(6) + "\n" << "gateway 1: meters: exception 02 illegal data address" << "1" << "";
+    // An unanswered poll is a row of its own, and the run goes on to its count.
+    QTest::newRow("poll, nobody answers") << "--port PTY --timeout 100 --retries 0 --address 9 poll --meters 2 --count 2" << 0 << 1
+                                          << "time,meter1,meter2\nT+0,no-reply,no-reply\nT+1,no-reply,no-reply\n"
+                                          << "gateway 9: meters: no answer after 1 try\nnvb8140t-ctl: gateway 9: meters: no answer after 1 try" << "2" << "";
     QTest::newRow("exception on read") << kLine + "get gateway-id mode" << int(Exceptions) << 3 << "" << "gateway 1: gateway-id: exception 04 server device failure" << "1" << "";
     QTest::newRow("exception on write") << kLine + "set mode=repeater" << int(Exceptions) << 3 << "" << "gateway 1: mode: exception 04 server device failure" << "1" << "";
     QTest::newRow("read back differs") << kLine + "set loop-range=1,2 sampling-period=30" << int(WritesIgnored) << 4 << "loop-range=1,2\n" << "gateway 1: sampling-period: wrote 30, read back 300" << "4" << "";
