@@ -41,7 +41,8 @@ bool parseInt(const QString &text, int low, int high, int *value)
 
 QString checkInt(const QString &text, int low, int high, int *value)
 {
-    return parseInt(text, low, high, value) ? QString() : QStringLiteral("expected %1 to %2").arg(low).arg(high);
+    return parseInt(text, low, high, value) ? QString()
+                                            : QStringLiteral("expected a whole number from %1 to %2").arg(low).arg(high);
 }
 
 // Bus addresses by the same rule as the window's address field.
@@ -49,7 +50,7 @@ QString checkAddress(const QString &text, int *value)
 {
     const std::optional<std::int64_t> address = wireValue(Rule::Address, text.trimmed());
     if (!address)
-        return QStringLiteral("expected ") + rangeText(Rule::Address, " to ");
+        return QStringLiteral("expected ") + expectedText(Rule::Address, text);
     *value = static_cast<int>(*address);
     return QString();
 }
