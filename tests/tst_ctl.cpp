@@ -15,7 +15,16 @@ const QString kLine = QStringLiteral("--port PTY --timeout 150 ");
 const QByteArray kSecret = "s3cr3t-Key";
 
 // What the test does besides running the program.
-enum Setup { Plain, Exceptions, WritesIgnored, TwoGateways, LateReplies, Interrupted };
+enum Setup { Plain, Exceptions, WritesIgnored, TwoGateways, LateReplies, Interrupted, OutputFull, InputLeftOpen };
+
+// The text with each \0ooo (octal) as that byte, for bytes that are not UTF-8.
+QByteArray raw(const QString &text)
+{
+    QByteArray bytes = text.toUtf8();
+    for (int at; (at = bytes.indexOf("\\0")) >= 0;)
+        bytes.replace(at, 5, QByteArray(1, char(bytes.mid(at + 2, 3).toInt(nullptr, 8))));
+    return bytes;
+}
 
 struct Run
 {
@@ -29,7 +38,8 @@ struct Run
 // The program against a gateway whose values show the encodings: a frequency with the first page's
 // 0xFF high byte, a spreading factor above its low byte, a channel counted from 0; its meters hold
 // -5, 5.25, 15.5 and so on, the second silent. The line is split at spaces, PTY and SECRET standing
-// for the line and a file holding kSecret, and " < TEXT" at its end is standard input.
+// for the line and a file holding kSecret, and " < TEXT" at its end is standard input; \0ooo in
+// either is that byte.
 Run ctl(const QString &line, Setup setup = Plain)
 {
     SimulatorSettings settings;
@@ -66,9 +76,17 @@ Run ctl(const QString &line, Setup setup = Plain)
     std::atomic<bool> stop{false};
     std::thread serving([&] { server.serve(stop); });
     QProcess process;
-    process.start(QStringLiteral(NVB_PROGRAM_DIR "/nvb8140t-ctl"), arguments);
-    process.write(line.contains(" < ") ? line.section(" < ", 1).toUtf8() + '\n' : QByteArray());
-    process.closeWriteChannel();
+    if (setup == OutputFull)
+        process.setStandardOutputFile(QStringLiteral("/dev/full"));
+    // Arguments holding bytes that are not UTF-8 are made by the shell's printf.
+    const QString program = QStringLiteral(NVB_PROGRAM_DIR "/nvb8140t-ctl");
+    if (line.contains("\\0"))
+        process.start("/bin/sh", QStringList{"-c", "n=$#; for a; do set -- \"$@\" \"$(printf '%b' \"$a\")\"; done; shift $n; exec \"$0\" \"$@\"", program} + arguments);
+    else
+        process.start(program, arguments);
+    process.write(line.contains(" < ") ? raw(line.section(" < ", 1)) + '\n' : QByteArray());
+    if (setup != InputLeftOpen)
+        process.closeWriteChannel();
     while (setup == Interrupted && run.out.count('\n') < 3 && process.waitForReadyRead(5000))
         run.out += QString::fromLocal8Bit(process.readAllStandardOutput());
     if (setup == Interrupted && process.processId() > 0) // after a header and two polls; kill(0) would hit the test
@@ -195,6 +213,10 @@ void CtlTest::commands_data()
     refused("argument too many", "scan 7", "unexpected argument '7' after scan");
     QTest::newRow("empty port") << "--port= get" << 0 << 2 << "" << "invalid value '' for --port: expected a device path" << "0" << "";
     QTest::newRow("no port") << "get" << 0 << 2 << "" << "--port PATH is required" << "0" << "";
+    // Output a script cannot read is a failure, and nothing more is asked of the gateway.
+    QTest::newRow("get, output lost") << kLine + "get" << int(OutputFull) << 1 << "" << "cannot write output" << "1" << "";
+    QTest::newRow("poll, output lost") << kLine + "poll --meters 4 --count 2" << int(OutputFull) << 1 << "" << "cannot write output" << "0" << "";
+    QTest::newRow("version, output lost") << "--version" << int(OutputFull) << 1 << "" << "cannot write output" << "0" << "";
 }
 
 void CtlTest::commands()
