@@ -213,6 +213,16 @@ void CtlTest::commands_data()
     refused("argument too many", "scan 7", "unexpected argument '7' after scan");
     QTest::newRow("empty port") << "--port= get" << 0 << 2 << "" << "invalid value '' for --port: expected a device path" << "0" << "";
     QTest::newRow("no port") << "get" << 0 << 2 << "" << "--port PATH is required" << "0" << "";
+    refused("region not UTF-8", "cloud --region cn\\0377", "invalid value 'cn\uFFFD' for --region: expected valid UTF-8 text");
+    refused("publish topic not UTF-8", "cloud --connect --publish=a/\\0300/b", "invalid value 'a/\uFFFD/b' for --publish: expected valid UTF-8 text");
+    refused("secret not UTF-8", "cloud --secret-file - < k\\0351y", "invalid value '-' for --secret-file: expected a secret in valid UTF-8");
+    refused("secret file empty", "cloud --secret-file=", "invalid value '' for --secret-file: expected a readable file or '-' for standard input");
+    refused("timeout without a value", "--timeout get", "invalid value 'get' for --timeout: expected a whole number from 10 to 60000");
+    // Only a secret's length and a line end are read, however much more would come.
+    QTest::newRow("secret longer, input left open") << "--port PTY cloud --secret-file - < " + QString(200, 's') << int(InputLeftOpen) << 2 << ""
+                                                    << "invalid value '-' for --secret-file: expected a secret of 1 to 67 bytes, found more" << "0" << "";
+    QTest::newRow("secret from /dev/zero") << "--port PTY cloud --secret-file /dev/zero" << 0 << 2 << ""
+                                           << "invalid value '/dev/zero' for --secret-file: expected a secret of 1 to 67 bytes, found more" << "0" << "";
     // Output a script cannot read is a failure, and nothing more is asked of the gateway.
     QTest::newRow("get, output lost") << kLine + "get" << int(OutputFull) << 1 << "" << "cannot write output" << "1" << "";
     QTest::newRow("poll, output lost") << kLine + "poll --meters 4 --count 2" << int(OutputFull) << 1 << "" << "cannot write output" << "0" << "";
