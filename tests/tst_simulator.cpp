@@ -4,6 +4,7 @@
 
 #include "decoder.h"
 #include "gatewaysimulator.h"
+#include "lineserver.h"
 #include "options.h"
 #include "ptyline.h"
 #include "settings.h"
@@ -12,6 +13,9 @@
 
 #include <csignal>
 #include <memory>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -322,6 +326,41 @@ private slots:
         // Whatever came before, after a pause the next request is answered at once.
         if (!pieces.isEmpty())
             QCOMPARE(GatewaySimulator::replyBytes(sim.feed(rtu("01 03 00 02 00 01"))), rtu("01 03 02 00 02"));
+    }
+
+    // A flood of requests while the replies wait out a long delay: the replies beyond the bound are
+    // dropped and each drop logged, so the queue cannot grow without end.
+    void replyQueueBound_data()
+    {
+        QTest::addColumn<int>("requests");
+        QTest::addColumn<int>("dropped");
+        QTest::newRow("up to the bound") << LineServer::kMaxPendingReplies << 0;
+        QTest::newRow("beyond it") << LineServer::kMaxPendingReplies + 5 << 5;
+    }
+    void replyQueueBound()
+    {
+        QFETCH(int, requests);
+        QFETCH(int, dropped);
+        SimulatorSettings settings;
+        settings.delayMs = 60000;
+        GatewaySimulator simulator(settings);
+        LineServer server(simulator);
+        QString error;
+        QVERIFY2(server.openPseudoTerminal(&error), qPrintable(error));
+        QStringList log;
+        server.setTrafficLog([&log](const QString &line) { log << line; });
+        const int client = ::open(qPrintable(server.path()), O_RDWR | O_NOCTTY);
+        QVERIFY(client >= 0);
+        const QByteArray flood = rtu("01 03 00 02 00 01").repeated(requests);
+        QCOMPARE(::write(client, flood.constData(), size_t(flood.size())), ssize_t(flood.size()));
+        for (int round = 0; round < 50 && log.filter(" rx ").size() < requests; ++round)
+            server.serveOnce(10);
+        ::close(client);
+        QCOMPARE(log.filter(" rx ").size(), requests);
+        const QStringList drops = log.filter(" tx 01 03 02 00 02 ");
+        QCOMPARE(drops.size(), dropped);
+        for (const QString &drop : drops)
+            QVERIFY2(drop.endsWith(QStringLiteral("  not sent: %1 replies already waiting").arg(LineServer::kMaxPendingReplies)), qPrintable(drop));
     }
 
     // libmodbus as the master on the program's own pseudo-terminal, where the program announces it.
