@@ -196,6 +196,8 @@ private:
     bool gatewayChosen();
     std::optional<std::int64_t> acceptedValue(const ValueRule &rule, const QLineEdit *field);
     std::optional<float> acceptedFloat(const ValueRule &rule, const QLineEdit *field);
+    // A pair of limits, the lower below the upper as they go out.
+    bool limitsInOrder(bool inOrder, const ValueRule &lower);
     // A one-register write of a typed value, through both refusals.
     void writeTypedValue(std::uint8_t code, std::uint16_t reg, const ValueRule &rule, const QLineEdit *field,
                          std::uint16_t highByteMark = 0);

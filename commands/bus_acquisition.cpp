@@ -1,5 +1,4 @@
 // Periodic meter poll into the table.
-#include <QMessageBox>
 #include <QString>
 #include <QTableWidgetItem>
 
@@ -29,12 +28,9 @@ void Qwa::on_Btocaiji_clicked()
 {
     if (!acquireTimer->isActive()) {
         // The reply buffer and the table hold 21 meters; a bigger count would
-        // poll for values that are never shown.
-        const int meters = ui.lineshuliang->text().toInt(nullptr, 10);
-        if (meters < 0 || meters > kMaxMeters) {
-            QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("表数应为0到21"));
+        // poll for values that are never shown, and none would read no registers.
+        if (!acceptedValue(Rule::Meters, ui.lineshuliang))
             return;
-        }
         pendingCommand = Code::Acquisition;
         clearTxFrame();
         acquireTimer->start(kPollIntervalMs);

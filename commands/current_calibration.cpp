@@ -61,7 +61,7 @@ void Qwa::on_BtoBSxiugai_clicked()
     if (!lower)
         return;
     const std::optional<float> upper = acceptedFloat(Rule::LoopUpper, ui.lineBSup);
-    if (!upper)
+    if (!upper || !limitsInOrder(*lower < *upper, Rule::LoopLower))
         return;
     awaitReply(Code::WriteLoopRange);
     sendRaw(buildLoopRangeWrite(txFrame, *lower, *upper));

@@ -66,7 +66,7 @@ void Qwa::on_BtnWrRange_clicked()
     if (!lower)
         return;
     const auto upper = acceptedValue(Rule::RangeUpper, ui.lineUpper);
-    if (!upper)
+    if (!upper || !limitsInOrder(*lower < *upper, Rule::RangeLower))
         return;
     awaitReply(Code::WriteRange);
     const std::uint16_t limits[2] = {static_cast<std::uint16_t>(*lower), static_cast<std::uint16_t>(*upper)};

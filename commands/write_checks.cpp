@@ -24,7 +24,7 @@ std::optional<std::int64_t> Qwa::acceptedValue(const ValueRule &rule, const QLin
 {
     const std::optional<std::int64_t> value = wireValue(rule, field->text());
     if (!value)
-        refuse(refusalText(rule));
+        refuse(refusalText(rule, field->text()));
     return value;
 }
 
@@ -32,8 +32,15 @@ std::optional<float> Qwa::acceptedFloat(const ValueRule &rule, const QLineEdit *
 {
     const std::optional<float> value = floatValue(rule, field->text());
     if (!value)
-        refuse(refusalText(rule));
+        refuse(refusalText(rule, field->text()));
     return value;
+}
+
+bool Qwa::limitsInOrder(bool inOrder, const ValueRule &lower)
+{
+    if (!inOrder)
+        refuse(orderRefusalText(lower));
+    return inOrder;
 }
 
 void Qwa::writeTypedValue(std::uint8_t code, std::uint16_t reg, const ValueRule &rule, const QLineEdit *field,

@@ -36,16 +36,17 @@ void stopOnSignals()
     std::signal(SIGTERM, requestStop);
 }
 
-void printLine(const QString &line)
-{
-    std::fprintf(stdout, "%s\n", line.toLocal8Bit().constData());
-    // Scripts read as it comes, through a pipe as well.
-    std::fflush(stdout);
-}
-
 void complain(const QString &line)
 {
     std::fprintf(stderr, "nvb8140t-ctl: %s\n", line.toLocal8Bit().constData());
+}
+
+// False when the line was lost: a script would miss it, so the command stops there.
+bool printLine(const QString &line)
+{
+    std::fprintf(stdout, "%s\n", line.toLocal8Bit().constData());
+    // Scripts read as it comes, through a pipe as well.
+    return outputWritten();
 }
 
 const std::uint8_t *bytesOf(const QByteArray &frame)
@@ -184,7 +185,8 @@ int scan(Bus &bus, const CtlOptions &options)
         if (reply.outcome == Reply::Exception || reply.heard)
             Gateway(bus, address).complain(QStringLiteral("address"), reply.problem);
         if (reply.outcome == Reply::Answered || reply.outcome == Reply::Exception) {
-            printLine(QString::number(address));
+            if (!printLine(QString::number(address)))
+                return outputLost();
             ++found;
         }
     }
@@ -244,12 +246,12 @@ int get(Gateway &gateway, const CtlOptions &options)
             break;
         const QString text = valueText(*setting, values);
         read.append({setting, text});
-        if (!options.json)
-            printLine(QLatin1String(setting->name) + QLatin1Char('=') + text);
+        if (!options.json && !printLine(QLatin1String(setting->name) + QLatin1Char('=') + text))
+            return outputLost();
     }
     // What was read before a failure is printed too; the status tells it is not all.
-    if (options.json && !read.isEmpty())
-        printLine(jsonObject(read));
+    if (options.json && !read.isEmpty() && !printLine(jsonObject(read)))
+        return outputLost();
     return status;
 }
 
@@ -272,7 +274,8 @@ int set(Gateway &gateway, const CtlOptions &options)
                              QStringLiteral("wrote %1, read back %2").arg(written, read));
             return Exit::Mismatch;
         }
-        printLine(QLatin1String(setting.name) + QLatin1Char('=') + read);
+        if (!printLine(QLatin1String(setting.name) + QLatin1Char('=') + read))
+            return outputLost();
     }
     return Exit::Ok;
 }
@@ -289,7 +292,8 @@ int poll(Gateway &gateway, const CtlOptions &options)
     QStringList header{QStringLiteral("time")};
     for (int m = 1; m <= options.meters; ++m)
         header << QStringLiteral("meter%1").arg(m);
-    printLine(header.join(QLatin1Char(',')));
+    if (!printLine(header.join(QLatin1Char(','))))
+        return outputLost();
 
     QElapsedTimer clock;
     clock.start();
@@ -325,7 +329,8 @@ int poll(Gateway &gateway, const CtlOptions &options)
         }
         if (status != Exit::Ok && worst != Exit::NoAnswer)
             worst = status;
-        printLine(line.join(QLatin1Char(',')));
+        if (!printLine(line.join(QLatin1Char(','))))
+            return outputLost();
         // Once a second from the start; a poll that ran late is not made up for.
         due = std::max(due + kPollPeriodMs, clock.elapsed());
     }
@@ -349,6 +354,17 @@ int cloud(Gateway &gateway, const CtlOptions &options)
 }
 
 } // namespace
+
+bool outputWritten()
+{
+    return std::fflush(stdout) == 0 && !std::ferror(stdout);
+}
+
+int outputLost()
+{
+    complain(QStringLiteral("cannot write output"));
+    return Exit::OutputLost;
+}
 
 int runCommand(const CtlOptions &options)
 {

@@ -16,15 +16,17 @@ int main(int argc, char *argv[])
     switch (parseCommandLine(application.arguments(), &options, &error)) {
     case ParseOutcome::Help:
         std::fputs(helpText().toLocal8Bit().constData(), stdout);
-        return Exit::Ok;
+        return outputWritten() ? Exit::Ok : outputLost();
     case ParseOutcome::Version:
         std::printf("%s\n", versionText().toLocal8Bit().constData());
-        return Exit::Ok;
+        return outputWritten() ? Exit::Ok : outputLost();
     case ParseOutcome::UsageError:
         std::fprintf(stderr, "nvb8140t-ctl: %s\n", error.toLocal8Bit().constData());
         return Exit::Usage;
     case ParseOutcome::Run:
         break;
     }
-    return runCommand(options);
+    // Every line is flushed as it is printed; this catches what a command left unchecked.
+    const int status = runCommand(options);
+    return status == Exit::Ok && !outputWritten() ? outputLost() : status;
 }

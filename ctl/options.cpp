@@ -41,7 +41,8 @@ bool parseInt(const QString &text, int low, int high, int *value)
 
 QString checkInt(const QString &text, int low, int high, int *value)
 {
-    return parseInt(text, low, high, value) ? QString() : QStringLiteral("expected %1 to %2").arg(low).arg(high);
+    return parseInt(text, low, high, value) ? QString()
+                                            : QStringLiteral("expected a whole number from %1 to %2").arg(low).arg(high);
 }
 
 // Bus addresses by the same rule as the window's address field.
@@ -49,7 +50,7 @@ QString checkAddress(const QString &text, int *value)
 {
     const std::optional<std::int64_t> address = wireValue(Rule::Address, text.trimmed());
     if (!address)
-        return QStringLiteral("expected ") + rangeText(Rule::Address, " to ");
+        return QStringLiteral("expected ") + expectedText(Rule::Address, text);
     *value = static_cast<int>(*address);
     return QString();
 }
@@ -101,6 +102,10 @@ void addCloudText(CtlOptions *options, const char *option, std::uint8_t paramete
 QString checkCloudText(const QString &text, const char *option, std::uint8_t parameter, const char *suffix,
                        CtlOptions *options)
 {
+    // The arguments arrive decoded from UTF-8, a byte that is not UTF-8 as U+FFFD;
+    // sent on, the gateway would take the replacement for the name or topic meant.
+    if (text.contains(QChar::ReplacementCharacter))
+        return QStringLiteral("expected valid UTF-8 text");
     const QByteArray utf8 = text.toUtf8() + suffix;
     const int room = kMaxCloudText - static_cast<int>(qstrlen(suffix));
     if (text.isEmpty() || utf8.size() > kMaxCloudText) {
@@ -122,22 +127,40 @@ QString cloudHelp(const char *what, const char *suffix)
     return text + QLatin1Char('.');
 }
 
+// The longest secret file: the longest secret and a CR LF line end.
+constexpr int kMaxSecretFile = kMaxCloudText + 2;
+
 // The secret never comes from the command line, where the process list shows it,
-// and no message repeats it.
+// and no message repeats it. One byte beyond the longest file tells it is too long,
+// so a huge file or an endless stream is never read whole.
 QString checkSecretFile(const QString &path, CtlOptions *options)
 {
+    const QString expectedFile = QStringLiteral("expected a readable file or '-' for standard input");
+    if (path.isEmpty())
+        return expectedFile;
     QFile file;
-    const bool opened = path == QLatin1String("-") ? file.open(stdin, QIODevice::ReadOnly)
-                                                    : (file.setFileName(path), file.open(QIODevice::ReadOnly));
-    if (path.isEmpty() || !opened)
-        return QStringLiteral("expected a readable file or '-' for standard input (%1)").arg(file.errorString());
-    QByteArray secret = file.readAll();
+    // Unbuffered, so that no read asks a pipe for more than it is meant to take.
+    const QIODevice::OpenMode mode = QIODevice::ReadOnly | QIODevice::Unbuffered;
+    const bool opened = path == QLatin1String("-") ? file.open(stdin, mode) : (file.setFileName(path), file.open(mode));
+    if (!opened)
+        return expectedFile + QStringLiteral(" (%1)").arg(file.errorString());
+    QByteArray secret;
+    while (secret.size() <= kMaxSecretFile) {
+        const QByteArray piece = file.read(kMaxSecretFile + 1 - secret.size());
+        if (piece.isEmpty())
+            break;
+        secret += piece;
+    }
+    if (secret.size() > kMaxSecretFile)
+        return QStringLiteral("expected a secret of 1 to %1 bytes, found more").arg(kMaxCloudText);
     if (secret.endsWith('\n'))
         secret.chop(secret.endsWith("\r\n") ? 2 : 1);
     if (secret.contains('\n') || secret.contains('\r'))
         return QStringLiteral("expected the secret on one line");
     if (secret.isEmpty() || secret.size() > kMaxCloudText)
         return QStringLiteral("expected a secret of 1 to %1 bytes, found %2").arg(kMaxCloudText).arg(secret.size());
+    if (QString::fromUtf8(secret).toUtf8() != secret)
+        return QStringLiteral("expected a secret in valid UTF-8");
     addCloudText(options, "secret", CloudParameter::DeviceSecret, secret);
     return QString();
 }
@@ -362,14 +385,17 @@ ParseOutcome parseCommandLine(const QStringList &arguments, CtlOptions *options,
 
     CtlOptions result;
     result.verbose = parser.isSet(QStringLiteral("verbose"));
-    if (!takeCommand(parser.positionalArguments(), &result, error))
+    // With no command left, an option may have taken it for its value
+    // ("--timeout get"): that option's value is the one to name.
+    const QStringList positional = parser.positionalArguments();
+    if (!positional.isEmpty() && !takeCommand(positional, &result, error))
         return ParseOutcome::UsageError;
-    const QString command = parser.positionalArguments().first();
+    const QString command = positional.value(0);
     for (const Option &option : optionList()) {
         const QString name = QLatin1String(option.name);
         if (!parser.isSet(name))
             continue;
-        if (option.command && command != QLatin1String(option.command)) {
+        if (option.command && !command.isEmpty() && command != QLatin1String(option.command)) {
             *error = QStringLiteral("--%1 applies to %2 only").arg(name, QLatin1String(option.command));
             return ParseOutcome::UsageError;
         }
@@ -385,6 +411,8 @@ ParseOutcome parseCommandLine(const QStringList &arguments, CtlOptions *options,
             return ParseOutcome::UsageError;
         }
     }
+    if (positional.isEmpty() && !takeCommand(positional, &result, error))
+        return ParseOutcome::UsageError;
     *error = commandFailure(result);
     if (!error->isEmpty())
         return ParseOutcome::UsageError;

@@ -5,6 +5,7 @@
 
 #include "frames.h"
 #include "registers.h"
+#include "replytable.h"
 
 namespace Rule {
 // Modbus slave addresses; 0 is the broadcast address.
@@ -13,9 +14,9 @@ const ValueRule Address{"地址", ValueKind::Integer, 1, 247, 1, false, 0};
 const ValueRule Frequency{"通信频率", ValueKind::Integer, 420, 675, 1, false, 420};
 const ValueRule SpreadingFactor{"扩频因子", ValueKind::Integer, 0, 255, 1, false, 0};
 const ValueRule Transmitters{"发射器数量", ValueKind::Integer, 0, 255, 1, false, 0};
-// Tenths in 16 bits: negative values go out in two's complement, large ones unsigned.
-const ValueRule RangeLower{"量程下限", ValueKind::Decimal, -3276.8, 6553.5, 10, true, 0};
-const ValueRule RangeUpper{"量程上限", ValueKind::Decimal, -3276.8, 6553.5, 10, true, 0};
+// Tenths in 16 bits, read unsigned: a negative limit would come back as a large one.
+const ValueRule RangeLower{"量程下限", ValueKind::Decimal, 0, 6553.5, 10, true, 0};
+const ValueRule RangeUpper{"量程上限", ValueKind::Decimal, 0, 6553.5, 10, true, 0};
 const ValueRule GatewayId{"网关ID", ValueKind::Hex, 0, 0xFFFF, 1, false, 0};
 const ValueRule Firmware{"固件版本", ValueKind::Hex, 0, 0xFFFF, 1, false, 0};
 const ValueRule SamplingPeriod{"采集周期", ValueKind::Integer, 0, 65535, 1, false, 0};
@@ -27,6 +28,8 @@ const ValueRule LoopUpper{"变送上限", ValueKind::Float, -3.4e38, 3.4e38, 1, 
 // A negative current is not a measurement.
 const ValueRule MeasuredCurrent{"实际值", ValueKind::Decimal, 0, 65.535, 1000, false, 0};
 const ValueRule TestCurrent{"自定义输入", ValueKind::Decimal, 0, 25.4, 10, false, 0};
+// A poll of no meters is a read of no registers, which the gateway refuses every second.
+const ValueRule Meters{"表数", ValueKind::Integer, 1, kMaxMeters, 1, false, 0};
 } // namespace Rule
 
 namespace {
@@ -38,8 +41,22 @@ QString boundText(const ValueRule &rule, double bound)
     return QString::number(bound, 'g', 10);
 }
 
-// The number typed, or nothing when the text is not one of the rule's kind.
-std::optional<double> typedNumber(const ValueRule &rule, const QString &text)
+// The smallest magnitude a single holds at full precision; below it a limit
+// would arrive as 0 or as a denormal the gateway may flush to 0.
+constexpr double kSmallestSingle = std::numeric_limits<float>::min();
+// Where a double stops fitting into 64 bits.
+constexpr double kInt64Limit = 9223372036854775808.0;
+
+bool wholeNumbers(const ValueRule &rule)
+{
+    return rule.kind == ValueKind::Integer || rule.kind == ValueKind::Hex;
+}
+
+// Why a text is refused: it is no number of the rule's kind or lies outside
+// the range, or it is a nonzero value that single precision cannot hold.
+enum class Fault { None, Range, TooSmall };
+
+Fault typedNumber(const ValueRule &rule, const QString &text, double *number)
 {
     bool ok = false;
     double value = 0;
@@ -56,8 +73,30 @@ std::optional<double> typedNumber(const ValueRule &rule, const QString &text)
         break;
     }
     if (!ok || !std::isfinite(value) || value < rule.low || value > rule.high)
+        return Fault::Range;
+    if (rule.kind == ValueKind::Float) {
+        const float single = static_cast<float>(value);
+        if (std::isinf(single))
+            return Fault::Range;
+        if (value != 0 && !std::isnormal(single))
+            return Fault::TooSmall;
+    }
+    *number = value;
+    return Fault::None;
+}
+
+std::optional<double> typedNumber(const ValueRule &rule, const QString &text)
+{
+    double value = 0;
+    if (typedNumber(rule, text, &value) != Fault::None)
         return std::nullopt;
     return value;
+}
+
+// "1.17549435e-38": enough digits that the text typed back is a full single.
+QString smallestSingleText()
+{
+    return QString::number(kSmallestSingle, 'g', 9);
 }
 
 std::uint16_t wordAt(const QVector<std::uint32_t> &values, int index)
@@ -101,13 +140,37 @@ QString rangeText(const ValueRule &rule, const char *to)
 
 QString refusalText(const ValueRule &rule)
 {
-    return QString::fromUtf8(rule.label) + QStringLiteral("应为") + rangeText(rule, "到");
+    return QString::fromUtf8(rule.label) + QStringLiteral("应为") + rangeText(rule, "到")
+           + (wholeNumbers(rule) ? QStringLiteral("的整数") : QString());
+}
+
+QString refusalText(const ValueRule &rule, const QString &text)
+{
+    double value = 0;
+    if (typedNumber(rule, text, &value) != Fault::TooSmall)
+        return refusalText(rule);
+    return QString::fromUtf8(rule.label) + QStringLiteral("应为0或绝对值在") + smallestSingleText()
+           + QStringLiteral("到") + boundText(rule, rule.high) + QStringLiteral("之间");
+}
+
+QString expectedText(const ValueRule &rule, const QString &text)
+{
+    double value = 0;
+    if (typedNumber(rule, text, &value) == Fault::TooSmall)
+        return QStringLiteral("0 or a magnitude from ") + smallestSingleText() + QStringLiteral(" to ")
+               + boundText(rule, rule.high);
+    return (wholeNumbers(rule) ? QStringLiteral("a whole number from ") : QString()) + rangeText(rule, " to ");
+}
+
+QString orderRefusalText(const ValueRule &lower)
+{
+    return QString::fromUtf8(lower.label) + QStringLiteral("应小于上限");
 }
 
 std::optional<std::int64_t> wireValue(const ValueRule &rule, const QString &text)
 {
     const std::optional<double> typed = typedNumber(rule, text);
-    if (!typed)
+    if (!typed || !(std::fabs(*typed) < kInt64Limit))
         return std::nullopt;
     std::int64_t value = static_cast<std::int64_t>(*typed);
     if (rule.scale != 1) {
@@ -125,7 +188,7 @@ std::optional<float> floatValue(const ValueRule &rule, const QString &text)
     const std::optional<double> typed = typedNumber(rule, text);
     if (!typed)
         return std::nullopt;
-    return text.toFloat();
+    return static_cast<float>(*typed);
 }
 
 const QVector<Setting> &gatewaySettings()
@@ -223,9 +286,6 @@ std::optional<QVector<std::uint32_t>> parseSetting(const Setting &setting, const
     }
     const bool pair = setting.second != nullptr;
     const QStringList parts = pair ? text.split(QLatin1Char(',')) : QStringList{text};
-    const auto expected = [&](const ValueRule &rule) {
-        return QStringLiteral("expected ") + rangeText(rule, " to ");
-    };
     if (parts.size() != (pair ? 2 : 1)) {
         *reason = QStringLiteral("expected LOWER,UPPER, each ") + rangeText(*setting.rule, " to ");
         return std::nullopt;
@@ -236,7 +296,7 @@ std::optional<QVector<std::uint32_t>> parseSetting(const Setting &setting, const
         if (rule.kind == ValueKind::Float) {
             const std::optional<float> value = floatValue(rule, parts.at(i));
             if (!value) {
-                *reason = expected(rule);
+                *reason = QStringLiteral("expected ") + expectedText(rule, parts.at(i));
                 return std::nullopt;
             }
             values << bitsOfFloat(*value);
@@ -244,10 +304,21 @@ std::optional<QVector<std::uint32_t>> parseSetting(const Setting &setting, const
         }
         const std::optional<std::int64_t> value = wireValue(rule, parts.at(i));
         if (!value) {
-            *reason = expected(rule);
+            *reason = QStringLiteral("expected ") + expectedText(rule, parts.at(i));
             return std::nullopt;
         }
         values << static_cast<std::uint32_t>(static_cast<std::uint16_t>(*value));
     }
+    if (pair && !limitsInOrder(setting, values)) {
+        *reason = QStringLiteral("expected LOWER below UPPER");
+        return std::nullopt;
+    }
     return values;
+}
+
+bool limitsInOrder(const Setting &setting, const QVector<std::uint32_t> &values)
+{
+    if (setting.encoding == Encoding::LoopFloats)
+        return floatOfBits(values.value(0)) < floatOfBits(values.value(1));
+    return values.value(0) < values.value(1);
 }

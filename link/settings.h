@@ -35,13 +35,22 @@ struct ValueRule {
 
 // "420到675", "0x0000 to 0xFFFF": the range with the given word between.
 QString rangeText(const ValueRule &rule, const char *to);
-// "通信频率应为420到675"
+// "通信频率应为420到675的整数": a whole-number field says so.
 QString refusalText(const ValueRule &rule);
+// The refusal of this text: the one above, or for a float field a nonzero value
+// too small for single precision, what it holds instead.
+QString refusalText(const ValueRule &rule, const QString &text);
+// The same for the command line, after "expected": "a whole number from 420 to 675".
+QString expectedText(const ValueRule &rule, const QString &text);
+// "量程下限应小于上限": a pair's lower limit must lie below its upper one.
+QString orderRefusalText(const ValueRule &lower);
 
 // The integer that goes on the wire, or nothing when the text does not convert
-// or lies outside the rule's range. The arithmetic is wide, so no text overflows.
+// or lies outside the rule's range. The arithmetic is wide, so no text overflows,
+// and a number beyond 64 bits (a float field's) has none.
 std::optional<std::int64_t> wireValue(const ValueRule &rule, const QString &text);
-// Float fields: the single-precision value, or nothing.
+// Float fields: the single-precision value, or nothing; a nonzero value that would
+// underflow to 0 or to a denormal is refused too.
 std::optional<float> floatValue(const ValueRule &rule, const QString &text);
 
 namespace Rule {
@@ -60,6 +69,7 @@ extern const ValueRule LoopLower;       // any finite single
 extern const ValueRule LoopUpper;
 extern const ValueRule MeasuredCurrent; // mA as microamperes in 16 bits
 extern const ValueRule TestCurrent;     // mA as tenths in one byte; 0xFF is reserved
+extern const ValueRule Meters;          // the acquisition's meter count
 } // namespace Rule
 
 enum class Encoding : std::uint8_t {
@@ -105,6 +115,9 @@ QString floatText(float value);
 // The whole value as shown: a pair joined by a comma ("4,20"). The values are
 // the registers read in order; for the loop range, the bits of both floats.
 QString valueText(const Setting &setting, const QVector<std::uint32_t> &values);
-// The values for a typed text, or nothing with the reason ("expected 420 to 675").
-// A pair is typed "LOWER,UPPER", a choice by its word.
+// The values for a typed text, or nothing with the reason ("expected a whole number
+// from 420 to 675"). A pair is typed "LOWER,UPPER", a choice by its word, and its
+// lower limit must lie below the upper as they go on the wire.
 std::optional<QVector<std::uint32_t>> parseSetting(const Setting &setting, const QString &text, QString *reason);
+// The two values of a pair, as parseSetting gives them, in order.
+bool limitsInOrder(const Setting &setting, const QVector<std::uint32_t> &values);

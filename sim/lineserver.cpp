@@ -216,6 +216,15 @@ void LineServer::handleExchanges(const QList<Exchange> &exchanges)
             text += QStringLiteral(" [") + exchange.faults.join(QStringLiteral(", ")) + QLatin1Char(']');
         log(QStringLiteral("rx"), exchange.request, text);
 
+        if (exchange.reply.isEmpty())
+            continue;
+        if (m_pendingReplies >= kMaxPendingReplies) {
+            QByteArray reply;
+            for (const ReplyPiece &piece : exchange.reply)
+                reply += piece.bytes;
+            log(QStringLiteral("tx"), reply, QStringLiteral("not sent: %1 replies already waiting").arg(m_pendingReplies));
+            continue;
+        }
         // Replies leave in the order of their requests, the first piece after its
         // delay from now, each further piece after its gap from the one before.
         Clock::time_point due = Clock::now();
@@ -224,9 +233,10 @@ void LineServer::handleExchanges(const QList<Exchange> &exchanges)
             due += std::chrono::milliseconds(piece.delayMs);
             if (i == 0 && !m_outgoing.empty())
                 due = std::max(due, m_lastDue);
-            m_outgoing.push_back({due, piece.bytes});
+            m_outgoing.push_back({due, piece.bytes, i == exchange.reply.size() - 1});
             m_lastDue = due;
         }
+        ++m_pendingReplies;
     }
     sendDue();
 }
@@ -235,6 +245,8 @@ void LineServer::sendDue()
 {
     while (!m_outgoing.empty() && m_outgoing.front().due <= Clock::now()) {
         const QByteArray bytes = m_outgoing.front().bytes;
+        if (m_outgoing.front().endsReply)
+            --m_pendingReplies;
         m_outgoing.pop_front();
         writeAll(bytes);
     }

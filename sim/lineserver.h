@@ -27,6 +27,10 @@ class LineServer
 {
 public:
     using Clock = std::chrono::steady_clock;
+    // A gateway answers one request at a time, and a master waits for each reply;
+    // only a flood under a long --delay queues more. Far beyond any real master,
+    // yet it keeps the queue to a few tens of kilobytes.
+    static constexpr int kMaxPendingReplies = 256;
 
     explicit LineServer(GatewaySimulator &simulator);
     ~LineServer();
@@ -56,6 +60,7 @@ private:
     {
         Clock::time_point due;
         QByteArray bytes;
+        bool endsReply; // the last piece of its reply
     };
 
     void handleExchanges(const QList<Exchange> &exchanges);
@@ -74,6 +79,7 @@ private:
     bool m_heardSinceIdle = false;
     Clock::time_point m_lastByte;
     std::deque<Pending> m_outgoing;
+    int m_pendingReplies = 0;
     Clock::time_point m_lastDue;
     bool m_hangupReported = false;
 };

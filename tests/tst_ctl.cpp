@@ -15,9 +15,19 @@ const QString kLine = QStringLiteral("--port PTY --timeout 150 ");
 const QByteArray kSecret = "s3cr3t-Key";
 
 // What the test does besides running the program.
-enum Setup { Plain, Exceptions, WritesIgnored, TwoGateways, LateReplies, Interrupted, Vanishing, Jittery };
+enum Setup { Plain, Exceptions, WritesIgnored, TwoGateways, LateReplies, Interrupted, OutputFull, InputLeftOpen, Vanishing,
+             Jittery };
 // Jittery: replies late by 120..270 ms, the simulator seeded with this.
 std::uint32_t g_seed = 1;
+
+// The text with each \0ooo (octal) as that byte, for bytes that are not UTF-8.
+QByteArray raw(const QString &text)
+{
+    QByteArray bytes = text.toUtf8();
+    for (int at; (at = bytes.indexOf("\\0")) >= 0;)
+        bytes.replace(at, 5, QByteArray(1, char(bytes.mid(at + 2, 3).toInt(nullptr, 8))));
+    return bytes;
+}
 
 struct Run
 {
@@ -32,7 +42,8 @@ struct Run
 // The program against a gateway whose values show the encodings: a frequency with the first page's
 // 0xFF high byte, a spreading factor above its low byte, a channel counted from 0; its meters hold
 // -5, 5.25, 15.5 and so on, the second silent. The line is split at spaces, PTY and SECRET standing
-// for the line and a file holding kSecret, and " < TEXT" at its end is standard input.
+// for the line and a file holding kSecret, and " < TEXT" at its end is standard input; \0ooo in
+// either is that byte.
 Run ctl(const QString &line, Setup setup = Plain)
 {
     SimulatorSettings settings;
@@ -74,9 +85,17 @@ Run ctl(const QString &line, Setup setup = Plain)
     std::atomic<bool> stop{false};
     std::thread serving([&] { server->serve(stop); });
     QProcess process;
-    process.start(QStringLiteral(NVB_PROGRAM_DIR "/nvb8140t-ctl"), arguments);
-    process.write(line.contains(" < ") ? line.section(" < ", 1).toUtf8() + '\n' : QByteArray());
-    process.closeWriteChannel();
+    if (setup == OutputFull)
+        process.setStandardOutputFile(QStringLiteral("/dev/full"));
+    // Arguments holding bytes that are not UTF-8 are made by the shell's printf.
+    const QString program = QStringLiteral(NVB_PROGRAM_DIR "/nvb8140t-ctl");
+    if (line.contains("\\0"))
+        process.start("/bin/sh", QStringList{"-c", "n=$#; for a; do set -- \"$@\" \"$(printf '%b' \"$a\")\"; done; shift $n; exec \"$0\" \"$@\"", program} + arguments);
+    else
+        process.start(program, arguments);
+    process.write(line.contains(" < ") ? raw(line.section(" < ", 1)) + '\n' : QByteArray());
+    if (setup != InputLeftOpen)
+        process.closeWriteChannel();
     while (setup == Interrupted && run.out.count('\n') < 3 && process.waitForReadyRead(5000))
         run.out += QString::fromLocal8Bit(process.readAllStandardOutput());
     // The far end goes away while the first request awaits its answer.
@@ -187,11 +206,11 @@ void CtlTest::commands_data()
     QTest::newRow("get json") << kLine + "get --json" << 0 << 0 << json << "" << "13" << "";
     QTest::newRow("get in the order asked") << kLine + "get mode parity" << 0 << 0 << "mode=repeater\nparity=even\n" << "" << "2" << "";
     QTest::newRow("set frequency") << kLine + "set frequency=433" << 0 << 0 << "frequency=433\n" << "" << "2" << "frequency=0x000D";
-    QTest::newRow("set pair, negative, rounded") << kLine + "set range=-1.25,100.5" << 0 << 0 << "range=6552.3,100.5\n" << "" << "2" << "rangeLower=65523 rangeUpper=1005";
+    QTest::newRow("set pair, rounded") << kLine + "set range=0.25,100.5" << 0 << 0 << "range=0.3,100.5\n" << "" << "2" << "rangeLower=3 rangeUpper=1005";
     QTest::newRow("set choices") << kLine + "set parity=odd baud=4800" << 0 << 0 << "parity=odd\nbaud=4800\n" << "" << "4" << "parity=1 baudCode=1";
     QTest::newRow("set hex, low byte") << kLine + "set gateway-id=beef spreading-factor=12" << 0 << 0 << "gateway-id=0xBEEF\nspreading-factor=12\n" << "" << "4" << "gatewayId=0xBEEF spreadingFactor=12";
     QTest::newRow("set loop channel") << kLine + "set loop-channel=7" << 0 << 0 << "loop-channel=7\n" << "" << "2" << "loopChannel=6";
-    QTest::newRow("set loop range") << kLine + "set loop-range=4.2,-20" << 0 << 0 << "loop-range=4.2,-20\n" << "" << "2" << "loop=4.19999981,-20";
+    QTest::newRow("set loop range") << kLine + "set loop-range=-20,4.2" << 0 << 0 << "loop-range=-20,4.2\n" << "" << "2" << "loop=-20,4.19999981";
     QTest::newRow("poll, a silent meter") << kLine + "poll --meters 4 --count 2" << 0 << 0 << polls << "" << "2" << "";
     QTest::newRow("poll until SIGINT") << kLine + "poll --meters 4" << int(Interrupted) << 0 << polls << "" << "2" << "";
     // Each first try times out; the reply to the second poll's first try arrives only
@@ -224,23 +243,28 @@ void CtlTest::commands_data()
     };
     invalid("baud", "get %1 %2", "--baud", "1200", "2400, 4800, 9600 or 19200");
     invalid("parity", "get %1=%2", "--parity", "X", "N, O or E");
-    invalid("address 0", "get %1 %2", "--address", "0", "1 to 247");
-    invalid("address 248", "get %1=%2", "--address", "248", "1 to 247");
-    invalid("timeout", "get %1 %2", "--timeout", "9", "10 to 60000");
-    invalid("retries", "get %1 %2", "--retries", "11", "0 to 10");
-    invalid("from", "scan %1 %2", "--from", "0", "1 to 247");
-    invalid("to", "scan %1 %2", "--to", "248", "1 to 247");
-    invalid("meters 0", "poll %1 %2", "--meters", "0", "1 to 21");
-    invalid("meters 22", "poll %1 %2", "--meters", "22", "1 to 21");
-    invalid("count", "poll --meters 1 %1 %2", "--count", "0", "1 to 1000000");
+    invalid("address 0", "get %1 %2", "--address", "0", "a whole number from 1 to 247");
+    invalid("address 248", "get %1=%2", "--address", "248", "a whole number from 1 to 247");
+    invalid("timeout", "get %1 %2", "--timeout", "9", "a whole number from 10 to 60000");
+    invalid("retries", "get %1 %2", "--retries", "11", "a whole number from 0 to 10");
+    invalid("from", "scan %1 %2", "--from", "0", "a whole number from 1 to 247");
+    invalid("to", "scan %1 %2", "--to", "248", "a whole number from 1 to 247");
+    invalid("meters 0", "poll %1 %2", "--meters", "0", "a whole number from 1 to 21");
+    invalid("meters 22", "poll %1 %2", "--meters", "22", "a whole number from 1 to 21");
+    invalid("count", "poll --meters 1 %1 %2", "--count", "0", "a whole number from 1 to 1000000");
     invalid("empty region", "cloud %1=%2", "--region", "", "1 to 67 bytes of UTF-8");
     invalid("topic too long", "cloud --connect %1 %2", "--publish", QString(64, 'x'), "1 to 63 bytes of UTF-8 (67 with ',0,0' appended)");
     invalid("secret too long", "cloud --connect %1 %2 < " + QString(68, 's'), "--secret-file", "-", "a secret of 1 to 67 bytes, found 68");
-    refused("set out of range", "set frequency=700", "invalid value '700' for frequency: expected 420 to 675");
-    refused("set valid, then invalid", "set mode=repeater transmitters=256", "invalid value '256' for transmitters: expected 0 to 255");
-    refused("set not a pair", "set range=5", "invalid value '5' for range: expected LOWER,UPPER, each -3276.8 to 6553.5");
+    refused("set out of range", "set frequency=700", "invalid value '700' for frequency: expected a whole number from 420 to 675");
+    refused("set valid, then invalid", "set mode=repeater transmitters=256", "invalid value '256' for transmitters: expected a whole number from 0 to 255");
+    refused("set not a pair", "set range=5", "invalid value '5' for range: expected LOWER,UPPER, each 0 to 6553.5");
+    refused("set range, negative", "set range=-10,85", "invalid value '-10,85' for range: expected 0 to 6553.5");
+    refused("set range, lower above upper", "set range=20,4", "invalid value '20,4' for range: expected LOWER below UPPER");
+    refused("set loop range, equal limits", "set loop-range=4,4", "invalid value '4,4' for loop-range: expected LOWER below UPPER");
+    refused("set loop range, lost in a single", "set loop-range=1e-50,1", "invalid value '1e-50,1' for loop-range: expected 0 or a magnitude from 1.17549435e-38 to 3.4e+38");
+    refused("set frequency, a fraction", "set frequency=433.5", "invalid value '433.5' for frequency: expected a whole number from 420 to 675");
     refused("set not a choice", "set parity=maybe", "invalid value 'maybe' for parity: expected none, odd, even");
-    refused("set channel 0", "set loop-channel=0", "invalid value '0' for loop-channel: expected 1 to 256");
+    refused("set channel 0", "set loop-channel=0", "invalid value '0' for loop-channel: expected a whole number from 1 to 256");
     refused("set name twice", "set mode=receiver mode=repeater", "mode is given twice");
     refused("set no value", "set frequency", "expected NAME=VALUE, got 'frequency'");
     refused("set nothing", "set", "set needs at least one NAME=VALUE");
@@ -259,6 +283,20 @@ void CtlTest::commands_data()
     refused("argument too many", "scan 7", "unexpected argument '7' after scan");
     QTest::newRow("empty port") << "--port= get" << 0 << 2 << "" << "invalid value '' for --port: expected a device path" << "0" << "";
     QTest::newRow("no port") << "get" << 0 << 2 << "" << "--port PATH is required" << "0" << "";
+    refused("region not UTF-8", "cloud --region cn\\0377", "invalid value 'cn\uFFFD' for --region: expected valid UTF-8 text");
+    refused("publish topic not UTF-8", "cloud --connect --publish=a/\\0300/b", "invalid value 'a/\uFFFD/b' for --publish: expected valid UTF-8 text");
+    refused("secret not UTF-8", "cloud --secret-file - < k\\0351y", "invalid value '-' for --secret-file: expected a secret in valid UTF-8");
+    refused("secret file empty", "cloud --secret-file=", "invalid value '' for --secret-file: expected a readable file or '-' for standard input");
+    refused("timeout without a value", "--timeout get", "invalid value 'get' for --timeout: expected a whole number from 10 to 60000");
+    // Only a secret's length and a line end are read, however much more would come.
+    QTest::newRow("secret longer, input left open") << "--port PTY cloud --secret-file - < " + QString(200, 's') << int(InputLeftOpen) << 2 << ""
+                                                    << "invalid value '-' for --secret-file: expected a secret of 1 to 67 bytes, found more" << "0" << "";
+    QTest::newRow("secret from /dev/zero") << "--port PTY cloud --secret-file /dev/zero" << 0 << 2 << ""
+                                           << "invalid value '/dev/zero' for --secret-file: expected a secret of 1 to 67 bytes, found more" << "0" << "";
+    // Output a script cannot read is a failure, and nothing more is asked of the gateway.
+    QTest::newRow("get, output lost") << kLine + "get" << int(OutputFull) << 1 << "" << "cannot write output" << "1" << "";
+    QTest::newRow("poll, output lost") << kLine + "poll --meters 4 --count 2" << int(OutputFull) << 1 << "" << "cannot write output" << "0" << "";
+    QTest::newRow("version, output lost") << "--version" << int(OutputFull) << 1 << "" << "cannot write output" << "0" << "";
 }
 
 void CtlTest::commands()
@@ -321,7 +359,7 @@ void CtlTest::help()
     QVERIFY2(run.status == 0 && run.err.isEmpty() && run.heard.isEmpty(), qPrintable(run.err));
     QStringList shown{"scan [--from A] [--to A]", "get [NAME...] [--json]", "set NAME=VALUE...", "poll --meters N [--count K]",
                       "cloud [--region R]", "--timeout 100 --retries 0", "  -v, --verbose ", "  --version ", "--help ",
-                      "frequency           420 to 675 MHz", "range               LOWER,UPPER, each -3276.8 to 6553.5"};
+                      "frequency           420 to 675 MHz", "range               LOWER,UPPER, each 0 to 6553.5"};
     // Every setting with its choices, but the address, which is an option here.
     for (const Setting &s : gatewaySettings())
         shown << QStringLiteral("\n  %1 ").arg(s.name, -19) + (s.encoding == Encoding::Choice ? s.choices.join(", ") : QString());

@@ -137,7 +137,7 @@ void RequestsTest::requests_data()
     modbus("address 247", "Btoxiugai", {"linegaidizhi=247"}, "05 10 00 01 00 01 02 00 F7", 0x03);
     for (const char *address : {"", "abc", "0", "248", "300", "2.5"})
         refused(qPrintable(QStringLiteral("address '%1'").arg(address)), "Btoxiugai",
-                {QStringLiteral("linegaidizhi=") + address}, "地址应为1到247");
+                {QStringLiteral("linegaidizhi=") + address}, "地址应为1到247的整数");
     modbus("parity even", "BtoxiugaiJ", {"comjiaoyanwei2=偶校验"}, "05 10 00 00 00 01 02 00 02", 0x06);
     modbus("parity odd", "BtoxiugaiJ", {"comjiaoyanwei2=奇校验"}, "05 10 00 00 00 01 02 00 01", 0x06);
     modbus("baud 19200", "BtoxiugaiB", {"combotelv2=19200"}, "05 10 00 02 00 01 02 00 03", 0x07);
@@ -145,42 +145,44 @@ void RequestsTest::requests_data()
     modbus("frequency 433, high byte FF", "BtoxieruHZ", {"linetongxin=433"}, "05 10 00 03 00 01 02 FF 0D", 0x08);
     modbus("platform frequency 675, high byte 00", "btnWrFreq", {"lineFreq=675", "linetongxin=470"},
            "05 10 00 03 00 01 02 00 FF", 0x16);
-    refused("frequency 433.5", "BtoxieruHZ", {"linetongxin=433.5"}, "通信频率应为420到675");
-    refused("frequency 419", "btnWrFreq", {"lineFreq=419"}, "通信频率应为420到675");
-    refused("frequency beyond int", "BtoxieruHZ", {"linetongxin=2147483647"}, "通信频率应为420到675");
+    refused("frequency 433.5", "BtoxieruHZ", {"linetongxin=433.5"}, "通信频率应为420到675的整数");
+    refused("frequency 419", "btnWrFreq", {"lineFreq=419"}, "通信频率应为420到675的整数");
+    refused("frequency beyond int", "BtoxieruHZ", {"linetongxin=2147483647"}, "通信频率应为420到675的整数");
     modbus("spreading factor 12", "BtoxieruSF", {"lineSF=12"}, "05 10 03 EC 00 01 02 00 0C", 0x09);
     modbus("platform spreading factor 0", "btnWrSF", {"lineSF2=0", "lineSF=9"}, "05 10 03 EC 00 01 02 00 00", 0x09);
-    refused("spreading factor empty", "btnWrSF", {"lineSF2="}, "扩频因子应为0到255");
+    refused("spreading factor empty", "btnWrSF", {"lineSF2="}, "扩频因子应为0到255的整数");
     modbus("mode repeater", "pushButtonJSQchange", {"comboBoxJSQ=中继器"}, "05 10 03 F0 00 01 02 00 01", 0x25);
     modbus("transmitters 255", "pushButton", {"lineEdit=255", "lineTrNum=9"}, "05 10 03 E8 00 01 02 00 FF", 0x13);
     modbus("platform transmitters 7", "btnWrNum", {"lineTrNum=7"}, "05 10 03 E8 00 01 02 00 07", 0x17);
-    refused("transmitters empty", "pushButton", {"lineEdit="}, "发射器数量应为0到255");
-    refused("transmitters 256", "btnWrNum", {"lineTrNum=256"}, "发射器数量应为0到255");
+    refused("transmitters empty", "pushButton", {"lineEdit="}, "发射器数量应为0到255的整数");
+    refused("transmitters 256", "btnWrNum", {"lineTrNum=256"}, "发射器数量应为0到255的整数");
     modbus("range 4.0 to 20.0", "BtnWrRange", {"lineLower=4.0", "lineUpper=20.0"}, "01 10 03 E9 00 02 04 00 28 00 C8",
            0x18, 1);
     modbus("range 4.2 rounds up, 12.5", "BtnWrRange", {"lineLower=4.2", "lineUpper=12.5"},
            "05 10 03 E9 00 02 04 00 2A 00 7D", 0x18);
-    modbus("range 4.25 rounds half up, 0.7", "BtnWrRange", {"lineLower=4.25", "lineUpper=0.7"},
-           "05 10 03 E9 00 02 04 00 2B 00 07", 0x18);
-    modbus("range -3276.8 to 6553.5", "BtnWrRange", {"lineLower=-3276.8", "lineUpper=6553.5"},
-           "05 10 03 E9 00 02 04 80 00 FF FF", 0x18);
-    refused("range lower not a number", "BtnWrRange", {"lineLower=abc", "lineUpper=20"}, "量程下限应为-3276.8到6553.5");
-    refused("range upper 6553.6", "BtnWrRange", {"lineLower=1", "lineUpper=6553.6"}, "量程上限应为-3276.8到6553.5");
+    modbus("range 4.25 rounds half up, 20.7", "BtnWrRange", {"lineLower=4.25", "lineUpper=20.7"},
+           "05 10 03 E9 00 02 04 00 2B 00 CF", 0x18);
+    modbus("range 0 to 6553.5", "BtnWrRange", {"lineLower=0", "lineUpper=6553.5"}, "05 10 03 E9 00 02 04 00 00 FF FF", 0x18);
+    refused("range lower not a number", "BtnWrRange", {"lineLower=abc", "lineUpper=20"}, "量程下限应为0到6553.5");
+    refused("range lower -10, read back unsigned", "BtnWrRange", {"lineLower=-10", "lineUpper=85"}, "量程下限应为0到6553.5");
+    refused("range upper 6553.6", "BtnWrRange", {"lineLower=1", "lineUpper=6553.6"}, "量程上限应为0到6553.5");
+    refused("range 20 to 4", "BtnWrRange", {"lineLower=20", "lineUpper=4"}, "量程下限应小于上限");
+    refused("range 5 to 5", "BtnWrRange", {"lineLower=5", "lineUpper=5.0"}, "量程下限应小于上限");
     modbus("gateway ID 0xBEEF", "btnWrID", {"lineID=0xBEEF"}, "05 10 03 EB 00 01 02 BE EF", 0x19);
-    refused("gateway ID 12345 hex", "btnWrID", {"lineID=12345"}, "网关ID应为0x0000到0xFFFF");
+    refused("gateway ID 12345 hex", "btnWrID", {"lineID=12345"}, "网关ID应为0x0000到0xFFFF的整数");
     modbus("firmware 102 hex", "btnWrFWV", {"lineFWV=102"}, "05 10 03 ED 00 01 02 01 02", 0x1A);
-    refused("firmware not hex", "btnWrFWV", {"lineFWV=v1.2"}, "固件版本应为0x0000到0xFFFF");
+    refused("firmware not hex", "btnWrFWV", {"lineFWV=v1.2"}, "固件版本应为0x0000到0xFFFF的整数");
     modbus("sampling 65535, address 300 taken low", "btnWrSampleRate", {"lineSampleRate=65535"},
            "2C 10 03 EE 00 01 02 FF FF", 0x1B, 300);
-    refused("sampling 70000", "btnWrSampleRate", {"lineSampleRate=70000"}, "采集周期应为0到65535");
+    refused("sampling 70000", "btnWrSampleRate", {"lineSampleRate=70000"}, "采集周期应为0到65535的整数");
     modbus("analog output 4096", "btnWrAnologOut", {"lineAnalogOut=4096"}, "05 10 03 EF 00 01 02 10 00", 0x1C);
-    refused("analog output -1", "btnWrAnologOut", {"lineAnalogOut=-1"}, "模拟输出应为0到65535");
+    refused("analog output -1", "btnWrAnologOut", {"lineAnalogOut=-1"}, "模拟输出应为0到65535的整数");
     modbus("calibration enable", "BtoDL", {}, "01 10 00 04 00 01 02 9B 9B", 0x0C, 1, 1);
     modbus("channel 1", "BtoTDxiugai", {"lineTDxiugai=1"}, "01 10 00 06 00 01 02 00 00", 0x0E, 1);
     modbus("channel 256", "BtoTDxiugai", {"lineTDxiugai=256"}, "01 10 00 06 00 01 02 00 FF", 0x0E, 1);
     for (const char *channel : {"", "0", "257", "-2147483648"})
         refused(qPrintable(QStringLiteral("channel '%1'").arg(channel)), "BtoTDxiugai",
-                {QStringLiteral("lineTDxiugai=") + channel}, "通道应为1到256");
+                {QStringLiteral("lineTDxiugai=") + channel}, "通道应为1到256的整数");
 
     // The current-loop and cloud frames carry no address and need no gateway.
     loop("channel read", "BtoTDduqu", {}, "AA 04 0C AA", 0x0D);
@@ -189,6 +191,10 @@ void RequestsTest::requests_data()
          0x10);
     refused("loop range lower empty", "BtoBSxiugai", {"lineBSdown=", "lineBSup=20"}, "变送下限应为-3.4e+38到3.4e+38");
     refused("loop range upper 1e39", "BtoBSxiugai", {"lineBSdown=0", "lineBSup=1e39"}, "变送上限应为-3.4e+38到3.4e+38");
+    refused("loop range upper 1e-50, lost in a single", "BtoBSxiugai", {"lineBSdown=0", "lineBSup=1e-50"},
+            "变送上限应为0或绝对值在1.17549435e-38到3.4e+38之间");
+    refused("loop range 20 to 4", "BtoBSxiugai", {"lineBSdown=20", "lineBSup=4"}, "变送下限应小于上限");
+    refused("loop range 4 to 4", "BtoBSxiugai", {"lineBSdown=4", "lineBSup=4"}, "变送下限应小于上限");
     loop("calibrate 4 mA at 4.012", "BtoDLjiaozhun", {"lineshijizhi=4.012", "comDL=4mA"}, "AA 07 E7 28 AC 0F AA");
     loop("calibrate 20 mA at 19.98, cut", "BtoDLjiaozhun", {"lineshijizhi=19.98", "comDL=20mA"}, "AA 07 E7 C8 0C 4E AA");
     loop("calibrate at 65.535", "BtoDLjiaozhun", {"lineshijizhi=65.535", "comDL=4mA"}, "AA 07 E7 28 FF FF AA");
@@ -211,8 +217,9 @@ void RequestsTest::requests_data()
                                         << bytes("AA 05 02") + QByteArray::fromHex(radio + strlen(radio) - 2) + bytes("AA")
                                         << QString() << 1 << -1;
     // A count the table cannot hold starts nothing: no timer, no lock, no poll.
-    refused("22 meters", "Btocaiji", {"lineshuliang=22"}, "表数应为0到21");
-    refused("-1 meters", "Btocaiji", {"lineshuliang=-1"}, "表数应为0到21");
+    for (const char *meters : {"22", "-1", "0", "", "2.5"})
+        refused(qPrintable(QStringLiteral("meters '%1'").arg(meters)), "Btocaiji", {QStringLiteral("lineshuliang=") + meters},
+                "表数应为1到21的整数");
 
     cloud("region r1", "pushButton_AT1", {"lineEdit_AT1=r1"}, bytes("64 64 02 72 31"));
     cloud("property", "pushButton_AT2", {"lineEdit_AT2=p"}, bytes("64 64 03 70"));

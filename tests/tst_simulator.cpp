@@ -4,13 +4,18 @@
 
 #include "decoder.h"
 #include "gatewaysimulator.h"
+#include "lineserver.h"
 #include "options.h"
 #include "ptyline.h"
+#include "settings.h"
 
 #include <modbus.h>
 
 #include <csignal>
 #include <memory>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -121,6 +126,119 @@ private slots:
         QCOMPARE(maskedHex(request), shown.isEmpty() ? QString(request.toHex(' ').toUpper()) : shown);
     }
 
+    // Every setting's bounds, and the values around them, through the settings table: what is taken for
+    // writing reads back from its registers as it was typed (numbers as the tool shows them); the rest is
+    // refused with the reason, before anything could be sent.
+    void settingValues_data()
+    {
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("readBack"); // empty: refused
+        QTest::addColumn<QString>("reason"); // part of the refusal; empty: any
+        const auto row = [](const char *name, const QString &typed, const QString &back, const QString &reason = {}) {
+            QTest::addRow("%s=%s", name, qPrintable(typed)) << QString(name) << typed << back << reason;
+        };
+        // A bound as a person types it, and the text it reads back as.
+        const auto typed = [](const ValueRule &rule, double value) {
+            return rule.kind == ValueKind::Hex ? QString::asprintf("%s0x%04X", value < 0 ? "-" : "", unsigned(std::fabs(value)))
+                                               : QString::number(value, 'g', 10);
+        };
+        const auto shown = [&](const ValueRule &rule, double value) {
+            return rule.kind == ValueKind::Hex ? typed(rule, value) : QString::number(value, 'g', 6);
+        };
+        // Just outside: one step of what the field holds, or a thousandth beyond a single's limit.
+        const auto step = [](const ValueRule &rule, double bound) {
+            return rule.kind == ValueKind::Float ? std::fabs(bound) / 1000 : 1.0 / rule.scale;
+        };
+        for (const Setting &s : gatewaySettings()) {
+            if (s.encoding == Encoding::Choice) {
+                for (const QString &word : s.choices)
+                    row(s.name, word, word);
+                row(s.name, s.choices.join('|'), "", "expected " + s.choices.join(", "));
+                continue;
+            }
+            const ValueRule &low = *s.rule;
+            if (!s.second) {
+                for (const double value : {low.low, low.high, low.low + step(low, low.low)})
+                    row(s.name, typed(low, value), shown(low, value));
+                for (const double value : {low.low - step(low, low.low), low.high + step(low, low.high)})
+                    row(s.name, typed(low, value), "");
+                continue;
+            }
+            const ValueRule &high = *s.second;
+            const auto text = [&](double a, double b) { return typed(low, a) + ',' + typed(high, b); };
+            const auto back = [&](double a, double b) { return shown(low, a) + ',' + shown(high, b); };
+            // The lower limit as high as it goes below the upper, the upper as low above the lower.
+            const double lower = low.kind == ValueKind::Float ? 0 : high.high - step(high, high.high);
+            const double upper = low.kind == ValueKind::Float ? 0 : low.low + step(low, low.low);
+            for (const auto &pair : {qMakePair(low.low, high.high), qMakePair(lower, high.high), qMakePair(low.low, upper)})
+                row(s.name, text(pair.first, pair.second), back(pair.first, pair.second));
+            row(s.name, text(low.low - step(low, low.low), high.high), "");
+            row(s.name, text(low.low, high.high + step(high, high.high)), "");
+        }
+        row("range", "-10,85", "", "expected 0 to 6553.5");
+        row("range", "4.2,12.5", "4.2,12.5");
+        row("range", "4.25,20", "4.3,20"); // tenths, rounded half up
+        row("range", "5,5", "", "expected LOWER below UPPER");
+        row("range", "20,4", "", "expected LOWER below UPPER");
+        row("range", "4.21,4.24", "", "expected LOWER below UPPER"); // both go out as 42
+        row("loop-range", "20,4", "", "expected LOWER below UPPER");
+        row("loop-range", "4,4", "", "expected LOWER below UPPER");
+        row("loop-range", "4.2,-20", "", "expected LOWER below UPPER");
+        row("loop-range", "1e-50,1", "", "expected 0 or a magnitude from 1.17549435e-38 to 3.4e+38");
+        row("loop-range", "-1,-1e-40", "", "expected 0 or a magnitude from 1.17549435e-38 to 3.4e+38");
+        row("loop-range", "0,1.17549435e-38", "0,1.17549e-38"); // the smallest full single
+        row("frequency", "433.5", "", "expected a whole number from 420 to 675");
+        row("loop-channel", "", "", "expected a whole number from 1 to 256");
+        row("gateway-id", "12345", "", "expected a whole number from 0x0000 to 0xFFFF");
+    }
+    void settingValues()
+    {
+        QFETCH(QString, setting);
+        QFETCH(QString, typed);
+        QFETCH(QString, readBack);
+        QFETCH(QString, reason);
+        const Setting &s = *findSetting(setting);
+        QString refusal;
+        const auto values = parseSetting(s, typed, &refusal);
+        QVERIFY2(bool(values) != readBack.isEmpty() && refusal.isEmpty() == bool(values), qPrintable(refusal));
+        if (!values) {
+            QVERIFY2(refusal.contains(reason), qPrintable(refusal));
+            return;
+        }
+        // As the gateway holds them: each value a 16-bit register, or the loop range's two singles.
+        QVector<std::uint32_t> held;
+        for (const std::uint32_t value : *values)
+            held << (s.encoding == Encoding::LoopFloats ? value : std::uint16_t(value));
+        QCOMPARE(valueText(s, held), readBack);
+        if (registerCount(s) == 1)
+            QCOMPARE(registerText(s, std::uint16_t(held.first())), readBack);
+    }
+
+    // The integer a rule puts on the wire, where the typed number has one.
+    void wireValues_data()
+    {
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<qint64>("wire"); // -1: none
+        QTest::newRow("a single far beyond 64 bits") << "变送上限" << "3e38" << qint64(-1);
+        QTest::newRow("a single far below 64 bits") << "变送下限" << "-3e38" << qint64(-1);
+        QTest::newRow("tenths, rounded") << "量程上限" << "6553.45" << qint64(65535);
+        QTest::newRow("less the offset") << "通信频率" << "675" << qint64(255);
+        QTest::newRow("a fraction for a whole number") << "地址" << "2.5" << qint64(-1);
+    }
+    void wireValues()
+    {
+        QFETCH(QString, label);
+        QFETCH(QString, typed);
+        QFETCH(qint64, wire);
+        const ValueRule *rule = nullptr;
+        for (const ValueRule *r : {&Rule::Address, &Rule::Frequency, &Rule::RangeUpper, &Rule::LoopLower, &Rule::LoopUpper})
+            rule = label == QString::fromUtf8(r->label) ? r : rule;
+        QVERIFY(rule);
+        QCOMPARE(qint64(wireValue(*rule, typed).value_or(-1)), wire);
+    }
+
     // The model, set up by the program's options: bytes in, in pieces if given; what the bus says back by the
     // time the line has gone quiet, and what the gateways made of each frame.
     void exchanges_data()
@@ -208,6 +326,41 @@ private slots:
         // Whatever came before, after a pause the next request is answered at once.
         if (!pieces.isEmpty())
             QCOMPARE(GatewaySimulator::replyBytes(sim.feed(rtu("01 03 00 02 00 01"))), rtu("01 03 02 00 02"));
+    }
+
+    // A flood of requests while the replies wait out a long delay: the replies beyond the bound are
+    // dropped and each drop logged, so the queue cannot grow without end.
+    void replyQueueBound_data()
+    {
+        QTest::addColumn<int>("requests");
+        QTest::addColumn<int>("dropped");
+        QTest::newRow("up to the bound") << LineServer::kMaxPendingReplies << 0;
+        QTest::newRow("beyond it") << LineServer::kMaxPendingReplies + 5 << 5;
+    }
+    void replyQueueBound()
+    {
+        QFETCH(int, requests);
+        QFETCH(int, dropped);
+        SimulatorSettings settings;
+        settings.delayMs = 60000;
+        GatewaySimulator simulator(settings);
+        LineServer server(simulator);
+        QString error;
+        QVERIFY2(server.openPseudoTerminal(&error), qPrintable(error));
+        QStringList log;
+        server.setTrafficLog([&log](const QString &line) { log << line; });
+        const int client = ::open(qPrintable(server.path()), O_RDWR | O_NOCTTY);
+        QVERIFY(client >= 0);
+        const QByteArray flood = rtu("01 03 00 02 00 01").repeated(requests);
+        QCOMPARE(::write(client, flood.constData(), size_t(flood.size())), ssize_t(flood.size()));
+        for (int round = 0; round < 50 && log.filter(" rx ").size() < requests; ++round)
+            server.serveOnce(10);
+        ::close(client);
+        QCOMPARE(log.filter(" rx ").size(), requests);
+        const QStringList drops = log.filter(" tx 01 03 02 00 02 ");
+        QCOMPARE(drops.size(), dropped);
+        for (const QString &drop : drops)
+            QVERIFY2(drop.endsWith(QStringLiteral("  not sent: %1 replies already waiting").arg(LineServer::kMaxPendingReplies)), qPrintable(drop));
     }
 
     // libmodbus as the master on the program's own pseudo-terminal, where the program announces it.

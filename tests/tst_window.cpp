@@ -256,6 +256,7 @@ private slots:
     void runningStatesSurviveSwitches() {
         QVERIFY(fixture->openOn(line.path()));
         const QStringList states{"Btodakai=关闭串口", "pushButton_OPaLI=关闭平台调试", "Btosousuo=停止搜索", "Btocaiji=停止采集"};
+        fixture->type("lineshuliang", QStringLiteral("1"));
         for (const QString &state : states.mid(1))
             fixture->click(qPrintable(state.section('=', 0, 0)));
         for (int clicks : {0, 1, 1}) {
