@@ -11,6 +11,10 @@ namespace {
 
 constexpr std::uint8_t kBroadcastAddress = 0;
 constexpr int kSearchIntervalMs = 100;
+// A poll is over by the next tick: a little before it, so that the next poll
+// never waits behind it and the search keeps its pace. A reply after it is
+// still listed, under the address it names.
+constexpr int kSearchPollTimeoutMs = kSearchIntervalMs * 9 / 10;
 // Addresses 1..247 are polled; reaching 248 by either count ends the search.
 constexpr int kSearchEnd = 248;
 
@@ -52,7 +56,7 @@ void Qwa::on_Btosousuo_clicked()
     ui.progressBar->setValue(1);
     notify(this, "正在搜索，请稍后");
     ui.Btosousuo->setText(searchButtonText(true));
-    nextTimeoutMs = kSearchIntervalMs;
+    nextTimeoutMs = kSearchPollTimeoutMs;
     sendFrameKeep(n);
     searchTimer->start(kSearchIntervalMs);
 }
@@ -73,7 +77,7 @@ void Qwa::sousuodizhi()
         return;
     }
     awaitReply(Code::Search);
-    nextTimeoutMs = kSearchIntervalMs;
+    nextTimeoutMs = kSearchPollTimeoutMs;
     sendFrameKeep(buildReadRequest(txFrame, static_cast<std::uint8_t>(address), GatewayRegister::Address, 1));
     searchAddress = address;
     ui.progressBar->setValue(searchAddress);

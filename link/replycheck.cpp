@@ -122,6 +122,9 @@ bool repliesCouldMix(const QByteArray &earlier, bool earlierAnySender, const QBy
         return false;
     const ReplyShape was = replyShapeOf(earlier, earlierAnySender);
     const ReplyShape now = replyShapeOf(later, laterAnySender);
+    // Replies that name their sender are each taken for what they say, wherever they land.
+    if (was.anySender && now.anySender)
+        return false;
     if (was.kind == ReplyShape::Nothing || now.kind == ReplyShape::Nothing)
         return false;
     // A cloud answer is any text, and anything passes as one.

@@ -41,7 +41,8 @@ bool isCloudOk(const QByteArray &answer);
 
 // True when a late reply to `earlier` could pass the check of `later`, so that
 // `later` must wait until that reply has come or cannot come any more.
-// Identical frames never mix: replies come in order, so the oldest takes the first.
+// Identical frames never mix: replies come in order, so the oldest takes the first;
+// nor do two requests whose replies both name their sender (the search's polls).
 bool repliesCouldMix(const QByteArray &earlier, bool earlierAnySender, const QByteArray &later, bool laterAnySender);
 
 // How long the frame takes on the line at this baud rate: start, eight data
