@@ -96,12 +96,12 @@ void Qwa::on_Btoxiugai_clicked()
 
 void Qwa::handleSearchReply(const std::uint8_t *reply, int)
 {
-    ui.comdizhi->addItem(QString::number(reply[0]));
+    ui.comdizhi->addItem(QString::number(reply[Field::Address]));
 }
 
 void Qwa::handleBroadcastReply(const std::uint8_t *reply, int)
 {
-    const std::uint8_t address = reply[0];
+    const std::uint8_t address = reply[Field::Address];
     const QString text = QString::number(address);
     // A gateway heard from a broadcast before becomes the only entry.
     if (reportedAddresses.contains(address)) {

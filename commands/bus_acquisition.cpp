@@ -64,10 +64,7 @@ void Qwa::handleAcquisitionReply(const std::uint8_t *reply, int n)
     const int meters = std::clamp((n - 5) / 4, 0, kMaxMeters);
     ui.tableWidget->clearContents();
     for (int index = 0; index < meters; ++index) {
-        const std::uint8_t *value = reply + 3 + 4 * index;
-        const QString text = isSilentMeter(value)
-                                 ? QStringLiteral("超时")
-                                 : QString::number(floatFromBigEndian(value), 'f', 4);
+        const QString text = meterText(reply, index, QStringLiteral("超时"));
         const int row = index % kRowsPerPair;
         const int column = 2 * (index / kRowsPerPair);
         ui.tableWidget->setItem(row, column, new QTableWidgetItem(QString::number(index + 1)));

@@ -33,7 +33,7 @@ void Qwa::sendCloudParameter(std::uint8_t parameter, const QString &text)
 {
     const QByteArray utf8 = text.toUtf8();
     if (utf8.size() > kMaxCloudText) {
-        QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("内容过长，最多67字节"));
+        QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("内容过长，最多%1字节").arg(kMaxCloudText));
         return;
     }
     awaitReply(Code::Cloud);
@@ -64,12 +64,12 @@ void Qwa::on_pushButton_AT4_clicked()
 // the user typed options of their own.
 void Qwa::on_pushButton_AT5_clicked()
 {
-    sendCloudParameter(CloudParameter::PublishTopic, ui.lineEdit_AT5->text() + QStringLiteral(",0,0"));
+    sendCloudParameter(CloudParameter::PublishTopic, ui.lineEdit_AT5->text() + QLatin1String(CloudTopicOptions::Publish));
 }
 
 void Qwa::on_pushButton_AT6_clicked()
 {
-    sendCloudParameter(CloudParameter::SubscribeTopic, ui.lineEdit_AT6->text() + QStringLiteral(",0"));
+    sendCloudParameter(CloudParameter::SubscribeTopic, ui.lineEdit_AT6->text() + QLatin1String(CloudTopicOptions::Subscribe));
 }
 
 // The chosen mode is not part of the frame; the gateway is only told to confirm.

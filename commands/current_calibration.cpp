@@ -15,7 +15,7 @@
 namespace {
 
 // The current bytes of comDL's items, by index: 4 mA and 20 mA.
-constexpr std::uint8_t kCalibrationPoints[] = {0x28, 0xC8};
+constexpr std::uint8_t kCalibrationPoints[] = {LoopCommand::Point4mA, LoopCommand::Point20mA};
 
 // By index, not by text, so a translated item still picks its point.
 std::optional<std::uint8_t> calibrationPoint(int index)
@@ -79,9 +79,7 @@ void Qwa::on_BtoDLjiaozhun_clicked()
     const std::optional<std::int64_t> microamperes = acceptedValue(Rule::MeasuredCurrent, ui.lineshijizhi);
     if (!microamperes)
         return;
-    const std::uint8_t payload[3] = {*point, static_cast<std::uint8_t>(*microamperes),
-                                     static_cast<std::uint8_t>(*microamperes >> 8)};
-    sendRaw(buildLoopFrame(txFrame, LoopCommand::Calibrate, payload, int(sizeof payload)));
+    sendRaw(buildCalibrateFrame(txFrame, *point, static_cast<std::uint16_t>(*microamperes)));
     pulseProgressBar();
 }
 
@@ -105,11 +103,11 @@ void Qwa::handleCalibrationFailed(const std::uint8_t *, int)
 
 void Qwa::handleChannelReply(const std::uint8_t *reply, int)
 {
-    ui.lineTDxiugai->setText(shownValue(GatewayRegister::Channel, reply[3]));
+    ui.lineTDxiugai->setText(shownValue(GatewayRegister::Channel, loopChannelOf(reply)));
 }
 
 void Qwa::handleLoopRangeReply(const std::uint8_t *reply, int)
 {
-    ui.lineBSdown->setText(floatText(floatFromLittleEndian(reply + 4)));
-    ui.lineBSup->setText(floatText(floatFromLittleEndian(reply + 8)));
+    ui.lineBSdown->setText(floatText(loopRangeLower(reply)));
+    ui.lineBSup->setText(floatText(loopRangeUpper(reply)));
 }

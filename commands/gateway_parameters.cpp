@@ -96,37 +96,37 @@ void Qwa::on_BtoduquHZ_clicked()
     sendRegisterRead(Code::ReadFrequency, GatewayRegister::Frequency, 1);
 }
 
-// Read replies carry the value in bytes 3 (high) and 4 (low); this page uses the low byte.
+// This page selects its boxes by the value's low byte.
 
 void Qwa::handleParityReply(const std::uint8_t *reply, int)
 {
-    selectListed(ui.comjiaoyanwei2, reply[4]);
+    selectListed(ui.comjiaoyanwei2, replyLowByte(reply, 0));
 }
 
 void Qwa::handleBaudReply(const std::uint8_t *reply, int)
 {
-    selectListed(ui.combotelv2, reply[4]);
+    selectListed(ui.combotelv2, replyLowByte(reply, 0));
 }
 
 void Qwa::handleFrequencyReply(const std::uint8_t *reply, int)
 {
-    ui.linetongxin->setText(shownValue(GatewayRegister::Frequency, registerValue(reply + 3)));
+    ui.linetongxin->setText(shownValue(GatewayRegister::Frequency, replyRegister(reply, 0)));
 }
 
 void Qwa::handleSpreadingFactorReply(const std::uint8_t *reply, int)
 {
     // Shared by both pages' reads, so both pages show it.
-    const QString text = shownValue(GatewayRegister::SpreadingFactor, registerValue(reply + 3));
+    const QString text = shownValue(GatewayRegister::SpreadingFactor, replyRegister(reply, 0));
     ui.lineSF2->setText(text);
     ui.lineSF->setText(text);
 }
 
 void Qwa::handleTransmitterReply(const std::uint8_t *reply, int)
 {
-    ui.lineEdit->setText(shownValue(GatewayRegister::Transmitters, registerValue(reply + 3)));
+    ui.lineEdit->setText(shownValue(GatewayRegister::Transmitters, replyRegister(reply, 0)));
 }
 
 void Qwa::handleModeReply(const std::uint8_t *reply, int)
 {
-    selectListed(ui.comboBoxJSQ, reply[4]);
+    selectListed(ui.comboBoxJSQ, replyLowByte(reply, 0));
 }

@@ -102,36 +102,36 @@ void Qwa::on_btnWrAnologOut_clicked()
 
 void Qwa::handlePlatformFrequencyReply(const std::uint8_t *reply, int)
 {
-    ui.lineFreq->setText(shownValue(GatewayRegister::Frequency, registerValue(reply + 3)));
+    ui.lineFreq->setText(shownValue(GatewayRegister::Frequency, replyRegister(reply, 0)));
 }
 
 void Qwa::handlePlatformTransmitterReply(const std::uint8_t *reply, int)
 {
-    ui.lineTrNum->setText(shownValue(GatewayRegister::Transmitters, registerValue(reply + 3)));
+    ui.lineTrNum->setText(shownValue(GatewayRegister::Transmitters, replyRegister(reply, 0)));
 }
 
 void Qwa::handlePlatformRangeReply(const std::uint8_t *reply, int)
 {
-    ui.lineLower->setText(shownValue(GatewayRegister::RangeLower, registerValue(reply + 3)));
-    ui.lineUpper->setText(shownValue(GatewayRegister::RangeUpper, registerValue(reply + 5)));
+    ui.lineLower->setText(shownValue(GatewayRegister::RangeLower, replyRegister(reply, 0)));
+    ui.lineUpper->setText(shownValue(GatewayRegister::RangeUpper, replyRegister(reply, 1)));
 }
 
 void Qwa::handleGatewayIdReply(const std::uint8_t *reply, int)
 {
-    ui.lineID->setText(shownValue(GatewayRegister::GatewayId, registerValue(reply + 3)));
+    ui.lineID->setText(shownValue(GatewayRegister::GatewayId, replyRegister(reply, 0)));
 }
 
 void Qwa::handleFirmwareReply(const std::uint8_t *reply, int)
 {
-    ui.lineFWV->setText(shownValue(GatewayRegister::Firmware, registerValue(reply + 3)));
+    ui.lineFWV->setText(shownValue(GatewayRegister::Firmware, replyRegister(reply, 0)));
 }
 
 void Qwa::handleSampleRateReply(const std::uint8_t *reply, int)
 {
-    ui.lineSampleRate->setText(shownValue(GatewayRegister::SamplingPeriod, registerValue(reply + 3)));
+    ui.lineSampleRate->setText(shownValue(GatewayRegister::SamplingPeriod, replyRegister(reply, 0)));
 }
 
 void Qwa::handleAnalogOutReply(const std::uint8_t *reply, int)
 {
-    ui.lineAnalogOut->setText(shownValue(GatewayRegister::AnalogOutput, registerValue(reply + 3)));
+    ui.lineAnalogOut->setText(shownValue(GatewayRegister::AnalogOutput, replyRegister(reply, 0)));
 }

@@ -49,21 +49,6 @@ bool printLine(const QString &line)
     return outputWritten();
 }
 
-const std::uint8_t *bytesOf(const QByteArray &frame)
-{
-    return reinterpret_cast<const std::uint8_t *>(frame.constData());
-}
-
-QByteArray frameOf(const std::uint8_t *frame, int n)
-{
-    return QByteArray(reinterpret_cast<const char *>(frame), n);
-}
-
-QByteArray modbusFrame(std::uint8_t *frame, int n)
-{
-    appendCrc(frame, n);
-    return frameOf(frame, n + 2);
-}
 
 // The gateway at one address; each call says what went wrong on stderr and
 // returns an exit status, or kInterrupted.
@@ -106,59 +91,22 @@ public:
 
     int read(const Setting &setting, QVector<std::uint32_t> *values)
     {
-        std::uint8_t frame[kTxFrameSize];
         QByteArray reply;
-        const QString name = QLatin1String(setting.name);
-        switch (setting.encoding) {
-        case Encoding::Channel: {
-            // Read by the current-loop frame; the reply is AA 05 0C ch AA.
-            const QByteArray request = frameOf(frame, buildLoopFrame(frame, LoopCommand::ReadChannel, nullptr, 0));
-            const int status = ask(name, request, &reply);
-            if (status == Exit::Ok)
-                *values = {bytesOf(reply)[3]};
-            return status;
-        }
-        case Encoding::LoopFloats: {
-            const QByteArray request = frameOf(frame, buildLoopFrame(frame, LoopCommand::ReadRange, nullptr, 0));
-            const int status = ask(name, request, &reply);
-            if (status == Exit::Ok)
-                *values = {bitsOfFloat(loopRangeLower(bytesOf(reply))), bitsOfFloat(loopRangeUpper(bytesOf(reply)))};
-            return status;
-        }
-        default: {
-            const int count = registerCount(setting);
-            const QByteArray request = modbusFrame(frame, buildReadRequest(frame, m_address, setting.reg, count));
-            const int status = ask(name, request, &reply);
-            values->clear();
-            for (int i = 0; status == Exit::Ok && i < count; ++i)
-                values->append(registerValue(bytesOf(reply) + 3 + 2 * i));
-            return status;
-        }
-        }
+        const int status = ask(QLatin1String(setting.name), settingReadRequest(setting, m_address), &reply);
+        if (status == Exit::Ok)
+            *values = settingReplyValues(setting, reply);
+        return status;
     }
 
     int write(const Setting &setting, const QVector<std::uint32_t> &values)
     {
-        std::uint8_t frame[kTxFrameSize];
-        const QString name = QLatin1String(setting.name);
-        if (setting.encoding == Encoding::LoopFloats) {
-            const int n = buildLoopRangeWrite(frame, floatOfBits(values.at(0)), floatOfBits(values.at(1)));
-            return ask(name, frameOf(frame, n));
-        }
-        // The channel too is written to its register, counted from 0.
-        std::uint16_t words[2] = {};
-        for (int i = 0; i < values.size() && i < 2; ++i)
-            words[i] = static_cast<std::uint16_t>(values.at(i));
-        const int n = buildWriteRequest(frame, m_address, setting.reg, words, registerCount(setting));
-        return ask(name, modbusFrame(frame, n));
+        return ask(QLatin1String(setting.name), settingWriteRequest(setting, m_address, values));
     }
 
     int readMeters(int meters, QByteArray *reply, Reply::Outcome *outcome)
     {
-        std::uint8_t frame[kTxFrameSize];
-        const int registers = 2 * meters;
-        const QByteArray request =
-            modbusFrame(frame, buildReadRequest(frame, m_address, GatewayRegister::MeterBlock, registers));
+        const auto registers = static_cast<std::uint16_t>(2 * meters);
+        const QByteArray request = readRequest(m_address, GatewayRegister::MeterBlock, registers);
         return ask(QStringLiteral("meters"), request, reply, outcome);
     }
 
@@ -171,9 +119,7 @@ int scan(Bus &bus, const CtlOptions &options)
 {
     int found = 0;
     for (int address = options.from; address <= options.to; ++address) {
-        std::uint8_t frame[kTxFrameSize];
-        const auto target = static_cast<std::uint8_t>(address);
-        const QByteArray request = modbusFrame(frame, buildReadRequest(frame, target, GatewayRegister::Address, 1));
+        const QByteArray request = readRequest(static_cast<std::uint8_t>(address), GatewayRegister::Address, 1);
         const Reply reply = bus.exchange(request);
         if (reply.outcome == Reply::LineLost) {
             Gateway(bus, address).complain(QStringLiteral("address"), reply.problem);
@@ -323,9 +269,7 @@ int poll(Gateway &gateway, const CtlOptions &options)
                 line << QStringLiteral("no-reply");
                 continue;
             }
-            const std::uint8_t *value = bytesOf(reply) + 3 + 4 * m;
-            line << (isSilentMeter(value) ? QStringLiteral("timeout")
-                                          : QString::number(floatFromBigEndian(value), 'f', 4));
+            line << meterText(bytesOf(reply), m, QStringLiteral("timeout"));
         }
         if (status != Exit::Ok && worst != Exit::NoAnswer)
             worst = status;

@@ -8,11 +8,6 @@
 
 namespace {
 
-const std::uint8_t *bytesOf(const QByteArray &frame)
-{
-    return reinterpret_cast<const std::uint8_t *>(frame.constData());
-}
-
 QString hex16(std::uint16_t value)
 {
     return QString::asprintf("0x%04X", value);
@@ -147,9 +142,9 @@ QString describeLoop(const QByteArray &frame)
                    + floatText(loopRangeUpper(b));
         break;
     case LoopCommand::Calibrate:
-        if (n == 7)
+        if (n == kCalibrateFrameLength)
             return QStringLiteral("current-loop calibrate %1, measured %2 mA")
-                .arg(milliamperes(b[3]), QString::number((b[4] | (b[5] << 8)) / 1000.0, 'f', 3));
+                .arg(milliamperes(calibrationPointOf(b)), QString::number(calibrationMicroamperesOf(b) / 1000.0, 'f', 3));
         break;
     default:
         break;
@@ -188,11 +183,8 @@ QString describeReadReply(const QByteArray &request, const QByteArray &reply)
         return QStringLiteral("%1 bytes, not the reply to this read").arg(reply.size());
     if (first == GatewayRegister::MeterBlock) {
         QStringList meters;
-        for (int m = 0; m < count / 2; ++m) {
-            const std::uint8_t *value = r + 3 + 4 * m;
-            meters << (isSilentMeter(value) ? QStringLiteral("timeout")
-                                            : QString::number(floatFromBigEndian(value), 'f', 2));
-        }
+        for (int m = 0; m < count / 2; ++m)
+            meters << meterText(r, m, QStringLiteral("timeout"));
         return QStringLiteral("meters: ") + meters.join(QStringLiteral(", "));
     }
     QVector<std::uint32_t> values;

@@ -72,10 +72,57 @@ int buildLoopFrame(std::uint8_t *frame, std::uint8_t command, const std::uint8_t
 
 int buildLoopRangeWrite(std::uint8_t *frame, float lower, float upper)
 {
+    return buildLoopRangeFrame(frame, LoopCommand::WriteRange, lower, upper);
+}
+
+// The payload: one zero byte, then the two limits.
+int buildLoopRangeFrame(std::uint8_t *frame, std::uint8_t command, float lower, float upper)
+{
     std::uint8_t payload[kLoopRangeFrameLength - 4] = {0x00};
     putFloatLittleEndian(payload + 1, lower);
     putFloatLittleEndian(payload + 5, upper);
-    return buildLoopFrame(frame, LoopCommand::WriteRange, payload, int(sizeof payload));
+    return buildLoopFrame(frame, command, payload, int(sizeof payload));
+}
+
+int buildCalibrateFrame(std::uint8_t *frame, std::uint8_t point, std::uint16_t microamperes)
+{
+    const std::uint8_t payload[3] = {point, static_cast<std::uint8_t>(microamperes),
+                                     static_cast<std::uint8_t>(microamperes >> 8)};
+    return buildLoopFrame(frame, LoopCommand::Calibrate, payload, int(sizeof payload));
+}
+
+QByteArray withCrc(QByteArray frame)
+{
+    const int n = int(frame.size());
+    frame.resize(n + 2);
+    appendCrc(reinterpret_cast<std::uint8_t *>(frame.data()), n);
+    return frame;
+}
+
+QByteArray readRequest(std::uint8_t address, std::uint16_t firstRegister, std::uint16_t count)
+{
+    std::uint8_t frame[kTxFrameSize];
+    return withCrc(frameOf(frame, buildReadRequest(frame, address, firstRegister, count)));
+}
+
+QByteArray writeRequest(std::uint8_t address, std::uint16_t firstRegister, const std::uint16_t *values, int count)
+{
+    std::uint8_t frame[kTxFrameSize];
+    return withCrc(frameOf(frame, buildWriteRequest(frame, address, firstRegister, values, count)));
+}
+
+std::optional<float> meterReading(const std::uint8_t *reply, int meter)
+{
+    const std::uint8_t *value = reply + kMeterValuesAt + kMeterValueBytes * meter;
+    if (isSilentMeter(value))
+        return std::nullopt;
+    return floatFromBigEndian(value);
+}
+
+QString meterText(const std::uint8_t *reply, int meter, const QString &silent)
+{
+    const std::optional<float> value = meterReading(reply, meter);
+    return value ? QString::number(double(*value), 'f', 4) : silent;
 }
 
 float loopRangeLower(const std::uint8_t *frame)

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "decoder.h"
+#include "frames.h"
 #include "trafficlog.h"
 
 namespace {
@@ -19,11 +20,6 @@ constexpr int kQuietMs = 50;
 constexpr int kLateBoundTimeouts = 3;
 // The synchronous wait looks at its stop flag this often.
 constexpr int kStopSliceMs = 50;
-
-const std::uint8_t *bytesOf(const QByteArray &frame)
-{
-    return reinterpret_cast<const std::uint8_t *>(frame.constData());
-}
 
 } // namespace
 

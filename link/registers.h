@@ -41,6 +41,9 @@ constexpr std::uint8_t ReadChannel = 0x0C;
 constexpr std::uint8_t Calibrate = 0xE7;
 // The current byte that ends a test.
 constexpr std::uint8_t LeaveTest = 0xFF;
+// The calibration points, as current bytes in tenths of a mA: 4.0 mA and 20.0 mA.
+constexpr std::uint8_t Point4mA = 0x28;
+constexpr std::uint8_t Point20mA = 0xC8;
 } // namespace LoopCommand
 
 // Cloud parameter numbers (byte 2 of a 64 64 frame).

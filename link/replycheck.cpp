@@ -8,11 +8,6 @@
 
 namespace {
 
-const std::uint8_t *bytesOf(const QByteArray &frame)
-{
-    return reinterpret_cast<const std::uint8_t *>(frame.constData());
-}
-
 std::uint8_t at(const QByteArray &frame, int i)
 {
     return static_cast<std::uint8_t>(frame.at(i));

@@ -5,7 +5,6 @@
 
 #include "frames.h"
 #include "registers.h"
-#include "replytable.h"
 
 namespace Rule {
 // Modbus slave addresses; 0 is the broadcast address.
@@ -113,8 +112,9 @@ QVector<Setting> makeSettings()
         {"baud", "baud rate", Baud, Encoding::Choice, nullptr, nullptr, {"2400", "4800", "9600", "19200"}},
         {"frequency", "frequency", GatewayRegister::Frequency, Encoding::Frequency, &Rule::Frequency, nullptr, {},
          "MHz"},
+        // Read by a current-loop frame, written to its register.
         {"loop-channel", "current-loop channel", GatewayRegister::Channel, Encoding::Channel, &Rule::Channel,
-         nullptr, {}},
+         nullptr, {}, nullptr, LoopCommand::ReadChannel},
         {"transmitters", "transmitters", GatewayRegister::Transmitters, Encoding::LowByte, &Rule::Transmitters,
          nullptr, {}},
         {"range", "range", RangeLower, Encoding::Tenths, &Rule::RangeLower, &Rule::RangeUpper, {}},
@@ -127,7 +127,7 @@ QVector<Setting> makeSettings()
         {"analog-output", "analog output", AnalogOutput, Encoding::Word, &Rule::AnalogOutput, nullptr, {}},
         {"mode", "mode", Mode, Encoding::Choice, nullptr, nullptr, {"receiver", "repeater"}},
         {"loop-range", "current-loop range", kNoRegister, Encoding::LoopFloats, &Rule::LoopLower, &Rule::LoopUpper,
-         {}},
+         {}, nullptr, LoopCommand::ReadRange, LoopCommand::WriteRange},
     };
 }
 
@@ -226,6 +226,42 @@ int registerCount(const Setting &setting)
     default:
         return 1;
     }
+}
+
+QByteArray settingReadRequest(const Setting &setting, std::uint8_t address)
+{
+    std::uint8_t frame[kTxFrameSize];
+    if (setting.readCommand)
+        return frameOf(frame, buildLoopFrame(frame, setting.readCommand, nullptr, 0));
+    return readRequest(address, setting.reg, static_cast<std::uint16_t>(registerCount(setting)));
+}
+
+QVector<std::uint32_t> settingReplyValues(const Setting &setting, const QByteArray &reply)
+{
+    const std::uint8_t *r = bytesOf(reply);
+    switch (setting.readCommand) {
+    case LoopCommand::ReadChannel:
+        return {loopChannelOf(r)};
+    case LoopCommand::ReadRange:
+        return {bitsOfFloat(loopRangeLower(r)), bitsOfFloat(loopRangeUpper(r))};
+    default:
+        break;
+    }
+    QVector<std::uint32_t> values;
+    for (int i = 0; i < registerCount(setting); ++i)
+        values << replyRegister(r, i);
+    return values;
+}
+
+QByteArray settingWriteRequest(const Setting &setting, std::uint8_t address, const QVector<std::uint32_t> &values)
+{
+    std::uint8_t frame[kTxFrameSize];
+    if (setting.writeCommand == LoopCommand::WriteRange)
+        return frameOf(frame, buildLoopRangeWrite(frame, floatOfBits(values.value(0)), floatOfBits(values.value(1))));
+    std::uint16_t words[2] = {};
+    for (int i = 0; i < values.size() && i < 2; ++i)
+        words[i] = static_cast<std::uint16_t>(values.at(i));
+    return writeRequest(address, setting.reg, words, registerCount(setting));
 }
 
 QString registerText(const Setting &setting, std::uint16_t value)

@@ -95,6 +95,10 @@ struct Setting {
     const ValueRule *second; // the upper of a pair
     QStringList choices;     // a choice's words, by register value
     const char *unit = nullptr; // of a typed value, where it has one: "MHz"
+    // The current-loop command that reads or writes it, where it travels in
+    // current-loop frames instead of its registers (0: by its registers).
+    std::uint8_t readCommand = 0;
+    std::uint8_t writeCommand = 0;
 };
 
 // Every setting, in register order, the loop range last.
@@ -115,6 +119,14 @@ QString floatText(float value);
 // The whole value as shown: a pair joined by a comma ("4,20"). The values are
 // the registers read in order; for the loop range, the bits of both floats.
 QString valueText(const Setting &setting, const QVector<std::uint32_t> &values);
+// The request that reads the setting from the gateway at this address, as it
+// travels: a register read with its CRC, or a current-loop frame.
+QByteArray settingReadRequest(const Setting &setting, std::uint8_t address);
+// The setting's values in the accepted reply to that request.
+QVector<std::uint32_t> settingReplyValues(const Setting &setting, const QByteArray &reply);
+// The request that writes these values.
+QByteArray settingWriteRequest(const Setting &setting, std::uint8_t address, const QVector<std::uint32_t> &values);
+
 // The values for a typed text, or nothing with the reason ("expected a whole number
 // from 420 to 675"). A pair is typed "LOWER,UPPER", a choice by its word, and its
 // lower limit must lie below the upper as they go on the wire.

@@ -8,19 +8,6 @@
 
 namespace {
 
-const std::uint8_t *bytesOf(const QByteArray &frame)
-{
-    return reinterpret_cast<const std::uint8_t *>(frame.constData());
-}
-
-QByteArray withCrc(QByteArray frame)
-{
-    const std::uint16_t crc = crc16Modbus(bytesOf(frame), frame.size());
-    frame.append(static_cast<char>(crc & 0xFF));
-    frame.append(static_cast<char>(crc >> 8));
-    return frame;
-}
-
 QByteArray exceptionReply(std::uint8_t address, std::uint8_t function, std::uint8_t code)
 {
     QByteArray reply;
@@ -45,8 +32,6 @@ QString functionText(std::uint8_t function)
 }
 
 // The calibration points, in tenths of a milliampere.
-constexpr std::uint8_t kPoint4mA = 40;
-constexpr std::uint8_t kPoint20mA = 200;
 
 const QByteArray kCloudOk("OK\r\n");
 const QByteArray kCloudError("ERROR\r\n");
@@ -170,8 +155,8 @@ Exchange GatewaySimulator::handleFrame(const LineFrame &frame)
 QByteArray GatewaySimulator::handleModbus(const LineFrame &frame, Exchange &exchange)
 {
     const std::uint8_t *b = bytesOf(frame.bytes);
-    const std::uint8_t address = b[0];
-    const std::uint8_t function = b[1];
+    const std::uint8_t address = b[Field::Address];
+    const std::uint8_t function = b[Field::Function];
 
     if (frame.kind == LineFrame::ModbusOther) {
         if (function & kExceptionFlag) {
@@ -188,8 +173,8 @@ QByteArray GatewaySimulator::handleModbus(const LineFrame &frame, Exchange &exch
         return reply;
     }
 
-    const std::uint16_t first = registerValue(b + 2);
-    const int count = registerValue(b + 4);
+    const std::uint16_t first = registerValue(b + Field::FirstRegister);
+    const int count = registerValue(b + Field::Count);
     QString note;
 
     if (address == 0) {
@@ -280,21 +265,21 @@ QByteArray GatewaySimulator::readRegisters(GatewayState &gateway, std::uint16_t 
 QByteArray GatewaySimulator::writeRegisters(GatewayState &gateway, const QByteArray &frame, QString *note)
 {
     const std::uint8_t *b = bytesOf(frame);
-    const std::uint8_t address = b[0];
-    const std::uint16_t first = registerValue(b + 2);
-    const int count = registerValue(b + 4);
+    const std::uint8_t address = b[Field::Address];
+    const std::uint16_t first = registerValue(b + Field::FirstRegister);
+    const int count = registerValue(b + Field::Count);
 
     // All or nothing: check every value before taking any.
     for (int i = 0; i < count; ++i) {
         const auto number = static_cast<std::uint16_t>(first + i);
-        const std::uint8_t refusal = gateway.checkWrite(number, registerValue(b + 7 + 2 * i));
+        const std::uint8_t refusal = gateway.checkWrite(number, registerValue(b + Field::WriteValues + 2 * i));
         if (refusal != 0)
             return exceptionReply(address, kModbusWrite, refusal);
     }
     // The echo is built from the request, so an address change is acknowledged from the old address.
-    const QByteArray reply = withCrc(frame.left(6));
+    const QByteArray reply = withCrc(frame.left(Field::WriteEchoBytes));
     for (int i = 0; i < count && !m_settings.ignoreWrites; ++i)
-        gateway.applyWrite(static_cast<std::uint16_t>(first + i), registerValue(b + 7 + 2 * i));
+        gateway.applyWrite(static_cast<std::uint16_t>(first + i), registerValue(b + Field::WriteValues + 2 * i));
 
     if (first == GatewayRegister::Address)
         *note = QStringLiteral(", answering at %1 from now on").arg(gateway.address);
@@ -308,39 +293,35 @@ QByteArray GatewaySimulator::handleLoop(GatewayState &gateway, const QByteArray 
 {
     const std::uint8_t *b = bytesOf(frame);
     const int length = frame.size();
-    const std::uint8_t command = b[2];
+    const std::uint8_t command = b[Field::LoopCommand];
 
-    if (command == LoopCommand::ReadChannel && length == 4) {
+    if (command == LoopCommand::ReadChannel && length == kLoopReadLength) {
         const std::uint8_t channel = gateway.loopChannel;
-        QByteArray reply(5, '\0');
+        QByteArray reply(kLoopChannelReplyLength, '\0');
         buildLoopFrame(reinterpret_cast<std::uint8_t *>(reply.data()), LoopCommand::ReadChannel, &channel, 1);
         return reply;
     }
-    if (command == LoopCommand::ReadRange && length == 4) {
-        std::uint8_t payload[9] = {0x00};
-        putFloatLittleEndian(payload + 1, gateway.loopLower);
-        putFloatLittleEndian(payload + 5, gateway.loopUpper);
-        QByteArray reply(13, '\0');
-        buildLoopFrame(reinterpret_cast<std::uint8_t *>(reply.data()), LoopCommand::ReadRange, payload, 9);
-        return reply;
+    if (command == LoopCommand::ReadRange && length == kLoopReadLength) {
+        std::uint8_t reply[kLoopRangeFrameLength];
+        return frameOf(reply, buildLoopRangeFrame(reply, LoopCommand::ReadRange, gateway.loopLower, gateway.loopUpper));
     }
-    if (command == LoopCommand::WriteRange && length == 13) {
-        gateway.loopLower = floatFromLittleEndian(b + 4);
-        gateway.loopUpper = floatFromLittleEndian(b + 8);
+    if (command == LoopCommand::WriteRange && length == kLoopRangeFrameLength) {
+        gateway.loopLower = loopRangeLower(b);
+        gateway.loopUpper = loopRangeUpper(b);
         return QByteArray();
     }
-    if (command == LoopCommand::OutputCurrent && length == 5) {
-        gateway.testCurrent = b[3];
+    if (command == LoopCommand::OutputCurrent && length == kLoopCurrentLength) {
+        gateway.testCurrent = b[Field::LoopPayload];
         return QByteArray();
     }
-    if (command == LoopCommand::Calibrate && length == 7) {
-        const int measured = b[4] | (b[5] << 8);
+    if (command == LoopCommand::Calibrate && length == kCalibrateFrameLength) {
+        const int measured = calibrationMicroamperesOf(b);
         // The correction is only taken while calibration is enabled (the key to its register).
         if (!gateway.calibrationEnabled)
             *note = QStringLiteral(", ignored, calibration not enabled");
-        else if (b[3] == kPoint4mA)
+        else if (calibrationPointOf(b) == LoopCommand::Point4mA)
             gateway.measuredAt4mA = measured;
-        else if (b[3] == kPoint20mA)
+        else if (calibrationPointOf(b) == LoopCommand::Point20mA)
             gateway.measuredAt20mA = measured;
         else
             *note = QStringLiteral(", ignored, no such point");
@@ -354,26 +335,26 @@ QByteArray GatewaySimulator::handleCloud(GatewayState &gateway, const QByteArray
 {
     const std::uint8_t *b = bytesOf(frame);
     const int length = frame.size();
-    const std::uint8_t command = b[1];
+    const std::uint8_t command = b[Field::CloudCommand];
 
     if (command == kCloudWriteParameter) {
         if (length < 3)
             return kCloudError;
-        const int number = b[2];
+        const int number = b[Field::CloudParameter];
         if (number == CloudParameter::Mode) {
             gateway.modeConfirmed = true;
             return kCloudOk;
         }
         if (number < CloudParameter::Region || number > CloudParameter::SubscribeTopic)
             return kCloudError;
-        gateway.cloudParameters[number] = QString::fromUtf8(frame.mid(3));
+        gateway.cloudParameters[number] = QString::fromUtf8(frame.mid(Field::CloudText));
         return kCloudOk;
     }
-    if (command == kCloudDebugging && length == 3 && b[2] <= 1) {
-        gateway.platformDebugging = b[2] == 1;
+    if (command == kCloudDebugging && length == Field::CloudParameter + 1 && b[Field::CloudParameter] <= 1) {
+        gateway.platformDebugging = b[Field::CloudParameter] == 1;
         return QByteArray();
     }
-    if (command == kCloudConnect && length == 2) {
+    if (command == kCloudConnect && length == Field::CloudCommand + 1) {
         gateway.connected = true;
         return QByteArray();
     }

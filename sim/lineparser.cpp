@@ -41,7 +41,7 @@ LineParser::Match LineParser::matchAtStart(bool silent, LineFrame::Kind *kind, i
         return silent ? Match::None : Match::NeedMore;
 
     bool needMore = false;
-    const std::uint8_t function = b[1];
+    const std::uint8_t function = b[Field::Function];
 
     if (function == kModbusRead) {
         if (n < 8) {
@@ -59,8 +59,8 @@ LineParser::Match LineParser::matchAtStart(bool silent, LineFrame::Kind *kind, i
         if (n < 7) {
             needMore = true;
         } else {
-            const int quantity = (b[4] << 8) | b[5];
-            const int byteCount = b[6];
+            const int quantity = registerValue(b + Field::Count);
+            const int byteCount = b[Field::WriteValues - 1];
             if (quantity >= 1 && quantity <= 123 && byteCount == 2 * quantity) {
                 const int total = 9 + byteCount;
                 if (n < total) {
@@ -77,7 +77,7 @@ LineParser::Match LineParser::matchAtStart(bool silent, LineFrame::Kind *kind, i
     }
 
     if (b[0] == kLoopDelimiter) {
-        const int total = b[1];
+        const int total = b[Field::LoopLength];
         if (total >= 4 && total <= kMaxLoopFrame) {
             if (n < total) {
                 needMore = true;

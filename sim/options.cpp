@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include "registers.h"
+
 #include <QCommandLineParser>
 #include <QSet>
 
@@ -7,7 +9,6 @@
 
 namespace {
 
-constexpr int kMaxMeters = 62; // 124 registers; a read may ask for 125 at most
 constexpr int kMaxDelayMs = 60000;
 
 bool parseInt(const QString &text, int low, int high, int *value)
@@ -95,8 +96,8 @@ QString checkAddresses(const QString &text, SimOptions *options)
 QString checkSilentMeters(const QString &text, SimOptions *options)
 {
     QList<int> meters;
-    if (!parseList(text, 1, kMaxMeters, &meters))
-        return QStringLiteral("expected meter numbers 1..%1, separated by commas").arg(kMaxMeters);
+    if (!parseList(text, 1, kMaxBlockMeters, &meters))
+        return QStringLiteral("expected meter numbers 1..%1, separated by commas").arg(kMaxBlockMeters);
     options->simulator.silentMeters = QSet<int>(meters.begin(), meters.end());
     return QString();
 }
@@ -135,8 +136,8 @@ const Option kOptions[] = {
      checkAddresses},
     {"meters", "N", "Meters behind each gateway, 0..62 (default 5).",
      [](const QString &v, SimOptions *o) {
-         const QString expected = QStringLiteral("expected a number of meters 0..%1").arg(kMaxMeters);
-         return checkInt(v, 0, kMaxMeters, &o->simulator.meters, expected);
+         const QString expected = QStringLiteral("expected a number of meters 0..%1").arg(kMaxBlockMeters);
+         return checkInt(v, 0, kMaxBlockMeters, &o->simulator.meters, expected);
      }},
     {"silent-meters", "LIST", "Meters that do not answer (FF FF FF FF), e.g. 2,5.", checkSilentMeters},
     {"delay", "MS", "Fault: wait before each reply, 0..60000 (default 0).",

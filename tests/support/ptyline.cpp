@@ -92,12 +92,6 @@ QByteArray bytes(const char *hex)
     return QByteArray::fromHex(QByteArray(hex));
 }
 
-QByteArray withCrc(const QByteArray &frame)
-{
-    const std::uint16_t crc = crc16Modbus(reinterpret_cast<const std::uint8_t *>(frame.constData()), int(frame.size()));
-    return frame + char(crc & 0xFF) + char(crc >> 8);
-}
-
 void settle(int ms)
 {
     QElapsedTimer clock;

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include "frames.h"
+
 // The far end of a serial line: a pseudo-terminal whose slave the window opens
 // by path and whose master the test reads and writes as the gateway would.
 // The slave fd stays open for the line's whole life, so the path stays valid.
@@ -42,7 +44,5 @@ private:
 
 // Hex text ("01 03 00 01") to bytes.
 QByteArray bytes(const char *hex);
-// The frame with its CRC-16/MODBUS appended, low byte first.
-QByteArray withCrc(const QByteArray &frame);
 // Runs the event loop for the given time.
 void settle(int ms);
