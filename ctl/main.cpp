@@ -13,18 +13,12 @@ int main(int argc, char *argv[])
 
     CtlOptions options;
     QString error;
-    switch (parseCommandLine(application.arguments(), &options, &error)) {
-    case ParseOutcome::Help:
-        std::fputs(helpText().toLocal8Bit().constData(), stdout);
+    const ParseOutcome parsed = parseCommandLine(application.arguments(), &options, &error);
+    if (printHelpOrVersion(parsed, helpText(), versionText()))
         return outputWritten() ? Exit::Ok : outputLost();
-    case ParseOutcome::Version:
-        std::printf("%s\n", versionText().toLocal8Bit().constData());
-        return outputWritten() ? Exit::Ok : outputLost();
-    case ParseOutcome::UsageError:
+    if (parsed == ParseOutcome::UsageError) {
         std::fprintf(stderr, "nvb8140t-ctl: %s\n", error.toLocal8Bit().constData());
         return Exit::Usage;
-    case ParseOutcome::Run:
-        break;
     }
     // Every line is flushed as it is printed; this catches what a command left unchecked.
     const int status = runCommand(options);

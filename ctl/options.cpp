@@ -27,16 +27,6 @@ QString commandList()
     return QStringLiteral("scan, get, set, poll or cloud");
 }
 
-bool parseInt(const QString &text, int low, int high, int *value)
-{
-    bool ok = false;
-    const int v = text.trimmed().toInt(&ok, 10);
-    if (!ok || v < low || v > high)
-        return false;
-    *value = v;
-    return true;
-}
-
 // Each check stores a valid value and returns nothing, or says what a valid one is.
 
 QString checkInt(const QString &text, int low, int high, int *value)

@@ -2,6 +2,8 @@
 
 #include <QCommandLineParser>
 
+#include <cstdio>
+
 void addHelpAndVersion(QCommandLineParser *parser)
 {
     // Not addVersionOption(): that one would take -v as well.
@@ -38,4 +40,24 @@ ParseOutcome parseHelpOrVersion(QCommandLineParser *parser, const QStringList &a
     if (parser->isSet(QStringLiteral("version")))
         return ParseOutcome::Version;
     return ParseOutcome::Run;
+}
+
+bool parseInt(const QString &text, int low, int high, int *value)
+{
+    bool ok = false;
+    const int v = text.trimmed().toInt(&ok, 10);
+    if (!ok || v < low || v > high)
+        return false;
+    *value = v;
+    return true;
+}
+
+bool printHelpOrVersion(ParseOutcome outcome, const QString &help, const QString &version)
+{
+    if (outcome != ParseOutcome::Help && outcome != ParseOutcome::Version)
+        return false;
+    const QString &text = outcome == ParseOutcome::Help ? help : version + QLatin1Char('\n');
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+    std::fflush(stdout);
+    return true;
 }

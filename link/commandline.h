@@ -11,6 +11,12 @@ enum class ParseOutcome { Run, Help, Version, UsageError };
 // -v is each program's --verbose, so these are added by hand.
 void addHelpAndVersion(QCommandLineParser *parser);
 
+// For Help and Version: prints that text on stdout and returns true; false for the others.
+bool printHelpOrVersion(ParseOutcome outcome, const QString &help, const QString &version);
+
+// A whole number in decimal from low to high, surrounding spaces allowed.
+bool parseInt(const QString &text, int low, int high, int *value);
+
 // Parses with the options already added. Run means the caller goes on to read
 // the values; on UsageError, error is one line in the style of our other messages.
 ParseOutcome parseHelpOrVersion(QCommandLineParser *parser, const QStringList &arguments, QString *error);

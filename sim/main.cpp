@@ -53,19 +53,13 @@ int main(int argc, char *argv[])
 
     SimOptions options;
     QString error;
-    switch (parseCommandLine(application.arguments(), &options, &error)) {
-    case ParseOutcome::Help:
-        std::fputs(helpText().toLocal8Bit().constData(), stdout);
+    const ParseOutcome parsed = parseCommandLine(application.arguments(), &options, &error);
+    if (printHelpOrVersion(parsed, helpText(), versionText()))
         return 0;
-    case ParseOutcome::Version:
-        std::printf("%s\n", versionText().toLocal8Bit().constData());
-        return 0;
-    case ParseOutcome::UsageError:
+    if (parsed == ParseOutcome::UsageError) {
         report(error);
         std::fputs("Try 'nvb8140t-sim --help'.\n", stderr);
         return 2;
-    case ParseOutcome::Run:
-        break;
     }
     if (!options.seedGiven)
         options.simulator.seed = std::random_device{}();

@@ -11,16 +11,6 @@ namespace {
 
 constexpr int kMaxDelayMs = 60000;
 
-bool parseInt(const QString &text, int low, int high, int *value)
-{
-    bool ok = false;
-    const int v = text.trimmed().toInt(&ok, 10);
-    if (!ok || v < low || v > high)
-        return false;
-    *value = v;
-    return true;
-}
-
 bool parseList(const QString &text, int low, int high, QList<int> *values)
 {
     const QStringList items = text.split(QLatin1Char(','));
