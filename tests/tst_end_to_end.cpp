@@ -265,7 +265,7 @@ void EndToEndTest::monitor()
     auto hex = [](const char *frame) { return QString::fromLatin1(withCrc(bytes(frame)).toHex(' ').toUpper()); };
     const QStringList expected = {"-> " + hex("03 03 00 02 00 01") + "  read 0x0002 baud rate",
                                   "<- " + hex("03 03 02 00 02") + "  baud rate = 9600  (",
-                                  "-> 64 64 04 ** ** ** ** ** **  cloud: device secret (hidden)",
+                                  "-> 64 64 04 <secret>  cloud: device secret (hidden)",
                                   "<- 4F 4B 0D 0A  cloud: \"OK\"  (", "-> AA 05 02 78 AA  current-loop test 12.0 mA"};
     QTRY_COMPARE(view->blockCount(), expected.size());
     const QStringList lines = view->toPlainText().split(QLatin1Char('\n'));
