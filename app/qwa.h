@@ -199,6 +199,11 @@ private:
     void handleFirmwareReply(const std::uint8_t *reply, int n);
     void handleSampleRateReply(const std::uint8_t *reply, int n);
     void handleAnalogOutReply(const std::uint8_t *reply, int n);
+    // Registers shown on two pages: a value read or written shows on both.
+    void showFrequency(std::uint16_t value);
+    void showTransmitters(std::uint16_t value);
+    void showSpreadingFactor(std::uint16_t value);
+    void showAcknowledgedWrite(const QByteArray &reply);
 
     // Refusals, each with its information box: a write needs a chosen gateway,
     // and a typed value must convert and fit its field.

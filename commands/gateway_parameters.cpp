@@ -110,20 +110,65 @@ void Qwa::handleBaudReply(const std::uint8_t *reply, int)
 
 void Qwa::handleFrequencyReply(const std::uint8_t *reply, int)
 {
-    ui.linetongxin->setText(shownValue(GatewayRegister::Frequency, registerValue(reply + 3)));
+    showFrequency(registerValue(reply + 3));
 }
 
 void Qwa::handleSpreadingFactorReply(const std::uint8_t *reply, int)
 {
-    // Shared by both pages' reads, so both pages show it.
-    const QString text = shownValue(GatewayRegister::SpreadingFactor, registerValue(reply + 3));
-    ui.lineSF2->setText(text);
-    ui.lineSF->setText(text);
+    showSpreadingFactor(registerValue(reply + 3));
 }
 
 void Qwa::handleTransmitterReply(const std::uint8_t *reply, int)
 {
-    ui.lineEdit->setText(shownValue(GatewayRegister::Transmitters, registerValue(reply + 3)));
+    showTransmitters(registerValue(reply + 3));
+}
+
+// The first page and the platform page show these registers each in a field
+// of its own; a value left stale on the other page would mislead.
+void Qwa::showFrequency(std::uint16_t value)
+{
+    const QString text = shownValue(GatewayRegister::Frequency, value);
+    ui.linetongxin->setText(text);
+    ui.lineFreq->setText(text);
+}
+
+void Qwa::showSpreadingFactor(std::uint16_t value)
+{
+    const QString text = shownValue(GatewayRegister::SpreadingFactor, value);
+    ui.lineSF->setText(text);
+    ui.lineSF2->setText(text);
+}
+
+void Qwa::showTransmitters(std::uint16_t value)
+{
+    const QString text = shownValue(GatewayRegister::Transmitters, value);
+    ui.lineEdit->setText(text);
+    ui.lineTrNum->setText(text);
+}
+
+// A write's acknowledgement echoes the register, not the value: the value
+// is the one in the request it echoes.
+void Qwa::showAcknowledgedWrite(const QByteArray &reply)
+{
+    constexpr int kValueAt = 7;
+    if (awaitedRequest.size() < kValueAt + 2 || reply.left(6) != awaitedRequest.left(6))
+        return;
+    const std::uint16_t value = registerValue(reinterpret_cast<const std::uint8_t *>(awaitedRequest.constData()) + kValueAt);
+    switch (pendingCommand) {
+    case Code::WriteFrequency:
+    case Code::WritePlatformFrequency:
+        showFrequency(value);
+        break;
+    case Code::WriteSpreadingFactor:
+        showSpreadingFactor(value);
+        break;
+    case Code::WriteTransmitters:
+    case Code::WritePlatformTransmitters:
+        showTransmitters(value);
+        break;
+    default:
+        break;
+    }
 }
 
 void Qwa::handleModeReply(const std::uint8_t *reply, int)

@@ -102,12 +102,12 @@ void Qwa::on_btnWrAnologOut_clicked()
 
 void Qwa::handlePlatformFrequencyReply(const std::uint8_t *reply, int)
 {
-    ui.lineFreq->setText(shownValue(GatewayRegister::Frequency, registerValue(reply + 3)));
+    showFrequency(registerValue(reply + 3));
 }
 
 void Qwa::handlePlatformTransmitterReply(const std::uint8_t *reply, int)
 {
-    ui.lineTrNum->setText(shownValue(GatewayRegister::Transmitters, registerValue(reply + 3)));
+    showTransmitters(registerValue(reply + 3));
 }
 
 void Qwa::handlePlatformRangeReply(const std::uint8_t *reply, int)

@@ -93,6 +93,7 @@ void Qwa::noteAccepted(const QByteArray &reply)
 {
     trafficRecord.add(TrafficEvent::Reply, reply, describeReply(awaitedRequest, reply),
                       static_cast<int>(sinceRequest.elapsed()), pulsedSinceRequest);
+    showAcknowledgedWrite(reply);
     watching = false;
     replyTimer->stop();
     shownOutcome = Outcome::None;
