@@ -8,7 +8,9 @@ void TrafficRecord::add(TrafficEvent::Kind kind, const QByteArray &frame, const 
                         bool readLate)
 {
     TrafficEvent event;
-    event.msecsOfDay = QTime::currentTime().msecsSinceStartOfDay();
+    const QDateTime now = m_clock();
+    event.date = now.date();
+    event.msecsOfDay = now.time().msecsSinceStartOfDay();
     event.kind = kind;
     event.hex = maskedHex(frame);
     event.meaning = meaning;
@@ -40,4 +42,18 @@ QString TrafficRecord::lineOf(const TrafficEvent &event)
     if (event.delayMs >= 0)
         line += (event.readLate ? QStringLiteral("  (\u2264 %1 ms)") : QStringLiteral("  (%1 ms)")).arg(event.delayMs);
     return line;
+}
+
+QString TrafficRecord::fileText(const QString &header) const
+{
+    QString text = header;
+    QDate day;
+    for (const TrafficEvent &event : m_events) {
+        if (event.date != day) {
+            day = event.date;
+            text += QStringLiteral("--- %1 ---\n").arg(day.toString(Qt::ISODate));
+        }
+        text += lineOf(event) + QLatin1Char('\n');
+    }
+    return text;
 }

@@ -2,16 +2,20 @@
 // finds, the serial port and its list, the progress pulse and the radio ids.
 #include <QtTest>
 
+#include <QFileDialog>
 #include <QSerialPortInfo>
 // The only way to see how often the translator sits in the application's list.
 #include <private/qcoreapplication_p.h>
 
+#include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <ctime>
 #include <memory>
 
 #include "boxrecorder.h"
+#include "traffic_monitor.h"
 #include "ptyline.h"
 #include "windowfixture.h"
 
@@ -389,6 +393,75 @@ private slots:
         line.write(bytes("4F 4B"));
         settle(500);
         QCOMPARE(logged.mid(1), (QStringList{"-> 64 64 04 <secret>", "<- 4F 4B"}));
+    }
+
+    void monitorSaves_data() {
+        QTest::addColumn<QStringList>("choices");
+        QTest::addColumn<bool>("oldFile"); // saved over a file that is there
+        QTest::addColumn<int>("sizeLimit"); // bytes a file may have, as on a full disk; 0: any
+        QTest::addColumn<QString>("settings"); // the header's port line, after the path
+        QTest::addColumn<QStringList>("shown"); // "title: text" of each box; PATH the file's
+        const QString replace("保存: traffic.txt already exists.\nDo you want to replace it?");
+        QTest::newRow("new file") << QStringList() << false << 0 << ", 9600 8N1, open" << QStringList();
+        QTest::newRow("over a file, 2400 7O2") << QStringList{"combotelv=2400", "comjiaoyanwei=奇校验", "comshujuwei=7", "comstop=2"}
+                                               << true << 0 << ", 2400 7O2, open" << QStringList{replace};
+        QTest::newRow("full disk keeps the old file") << QStringList() << true << 200 << "" << QStringList{replace, "提示: 无法写入 PATH：File too large"};
+        QTest::newRow("full disk, new file") << QStringList() << false << 200 << "" << QStringList{"提示: 无法写入 PATH：File too large"};
+    }
+    // The log as saved from the monitor: a header that names the tool, the time
+    // zone and the line, a date line at the start and at midnight; a save that
+    // fails leaves the file it was to replace as it was, and says so.
+    void monitorSaves() {
+        QFETCH(QStringList, choices);
+        QFETCH(bool, oldFile);
+        QFETCH(int, sizeLimit);
+        QFETCH(QString, settings);
+        QFETCH(QStringList, shown);
+        for (const QString &choice : choices)
+            QVERIFY(fixture->put(choice));
+        QVERIFY(fixture->openOn(line.path()));
+        QList<QDateTime> times{{QDate(2024, 2, 28), QTime(23, 59, 59, 990)}, {QDate(2024, 2, 29), QTime(0, 0, 0, 10)},
+                               {QDate(2024, 2, 29), QTime(0, 0, 1)}};
+        TrafficRecord &record = fixture->window.traffic();
+        record.setClock([&times] { return times.takeFirst(); });
+        for (const char *meaning : {"one", "two", "three"})
+            record.add(TrafficEvent::Request, bytes("05 03"), QString::fromLatin1(meaning));
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("traffic.txt"));
+        const QByteArray old = QByteArray("an earlier log\n").repeated(40);
+        if (oldFile) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
+        }
+        fixture->window.openMonitor();
+        QTimer dialogs;
+        connect(&dialogs, &QTimer::timeout, [&] {
+            if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+                dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(path); // typed
+                static_cast<QDialog *>(dialog)->accept();
+            }
+        });
+        dialogs.start(20);
+        const rlimit unlimited{RLIM_INFINITY, RLIM_INFINITY}, limited{rlim_t(sizeLimit), RLIM_INFINITY};
+        ::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails instead of ending the test
+        QVERIFY(::setrlimit(RLIMIT_FSIZE, sizeLimit ? &limited : &unlimited) == 0);
+        fixture->window.monitor()->findChildren<QPushButton *>().at(2)->click();
+        ::setrlimit(RLIMIT_FSIZE, &unlimited);
+        QCOMPARE(shownBoxes(), shown.replaceInStrings(QStringLiteral("PATH"), QDir::toNativeSeparators(path)).join(QStringLiteral("; ")) + (shown.isEmpty() ? "" : "; "));
+        // Nothing half written is left behind.
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), oldFile || !sizeLimit ? QStringList{"traffic.txt"} : QStringList());
+        QFile saved(path);
+        if (sizeLimit) {
+            QVERIFY(!oldFile || (saved.open(QIODevice::ReadOnly) && saved.readAll() == old));
+            return;
+        }
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(saved.readAll()).split(QLatin1Char('\n'));
+        QCOMPARE(lines.value(0), QStringLiteral("nvb8140t-tool " NVB_VERSION " traffic log"));
+        QVERIFY2(QRegularExpression(QStringLiteral("^Saved \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d, times in local time, UTC[+-]\\d\\d:\\d\\d \\(.+\\)$"))
+                     .match(lines.value(1)).hasMatch(), qPrintable(lines.value(1)));
+        QCOMPARE(lines.mid(2), (QStringList{"Port " + line.path() + settings, "--- 2024-02-28 ---", "23:59:59.990 -> 05 03  one",
+                                            "--- 2024-02-29 ---", "00:00:00.010 -> 05 03  two", "00:00:01.000 -> 05 03  three", ""}));
     }
 
     void radioGroupIds() {

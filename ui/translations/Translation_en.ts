@@ -485,8 +485,8 @@
         <translation>Note</translation>
     </message>
     <message>
-        <source>无法写入 %1</source>
-        <translation>Cannot write %1</translation>
+        <source>无法写入 %1：%2</source>
+        <translation>Could not save %1: %2</translation>
     </message>
 </context>
 </TS>

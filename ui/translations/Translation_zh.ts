@@ -483,8 +483,8 @@
         <translation>提示</translation>
     </message>
     <message>
-        <source>无法写入 %1</source>
-        <translation>无法写入 %1</translation>
+        <source>无法写入 %1：%2</source>
+        <translation>无法写入 %1：%2</translation>
     </message>
 </context>
 </TS>
