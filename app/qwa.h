@@ -220,6 +220,8 @@ private:
     // The widgets locked while the acquisition runs, in their fixed order.
     QList<QWidget *> acquisitionLockedWidgets() const;
     QString findBesideProgram(const QString &fileName) const;
+    // Qt's own texts (file dialogs, box buttons) in the window's language.
+    void loadQtTranslation(bool chinese);
 
     std::uint8_t pendingCommand;
     Ui::QwaClass ui;
@@ -240,6 +242,7 @@ private:
     QString stopBitsText;
     QByteArray rxBuffer;
     QTranslator translator;
+    QTranslator qtTranslator;
     int pulsePauseMs = 100;
     // What the tool last told the gateway; it cannot read it back.
     bool platformDebugging = false;

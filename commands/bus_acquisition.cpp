@@ -22,7 +22,7 @@ constexpr int kRowsPerPair = 7;
 // The timer is the acquisition's state; the button shows it.
 void Qwa::showAcquisitionState()
 {
-    ui.Btocaiji->setText(acquireTimer->isActive() ? QStringLiteral("停止采集") : QStringLiteral("开始采集"));
+    ui.Btocaiji->setText(acquireTimer->isActive() ? tr("停止采集") : tr("开始采集"));
 }
 
 void Qwa::on_Btocaiji_clicked()
@@ -32,7 +32,7 @@ void Qwa::on_Btocaiji_clicked()
         // poll for values that are never shown.
         const int meters = ui.lineshuliang->text().toInt(nullptr, 10);
         if (meters < 0 || meters > kMaxMeters) {
-            QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("表数应为0到21"));
+            QMessageBox::information(this, tr("提示"), tr("表数应为0到21"));
             return;
         }
         takeReception(Code::Acquisition);
@@ -71,7 +71,7 @@ void Qwa::handleAcquisitionReply(const std::uint8_t *reply, int n)
     for (int index = 0; index < meters; ++index) {
         const std::uint8_t *value = reply + 3 + 4 * index;
         const QString text = isSilentMeter(value)
-                                 ? QStringLiteral("超时")
+                                 ? tr("超时")
                                  : QString::number(floatFromBigEndian(value), 'f', 4);
         const int row = index % kRowsPerPair;
         const int column = 2 * (index / kRowsPerPair);

@@ -33,7 +33,7 @@ void Qwa::sendCloudParameter(std::uint8_t parameter, const QString &text)
 {
     const QByteArray utf8 = text.toUtf8();
     if (utf8.size() > kMaxCloudText) {
-        QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("内容过长，最多67字节"));
+        QMessageBox::information(this, tr("提示"), tr("内容过长，最多67字节"));
         return;
     }
     awaitReply(Code::Cloud);
@@ -86,7 +86,7 @@ void Qwa::on_pushButton_connect_clicked()
 
 void Qwa::showDebuggingState()
 {
-    ui.pushButton_OPaLI->setText(platformDebugging ? QStringLiteral("关闭平台调试") : QStringLiteral("打开平台调试"));
+    ui.pushButton_OPaLI->setText(platformDebugging ? tr("关闭平台调试") : tr("打开平台调试"));
 }
 
 // The tool cannot ask the gateway, so the state is what it last sent; the
