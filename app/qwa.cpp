@@ -50,6 +50,7 @@ Qwa::Qwa(QWidget *parent)
     for (QRadioButton *radio : radios)
         connect(radio, &QRadioButton::clicked, this, &Qwa::onRadioClickSlot);
 
+    loadQtTranslation(true);
     ui.progressBar->setRange(0, 247);
     ui.comchuankou->installEventFilter(this);
     portOpen = false;

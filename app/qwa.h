@@ -189,6 +189,11 @@ private:
     void handleSampleRateReply(const std::uint8_t *reply, int n);
     void handleAnalogOutReply(const std::uint8_t *reply, int n);
     void handleCloudReply(const std::uint8_t *reply, int n);
+    // Registers shown on two pages: a value read or written shows on both.
+    void showFrequency(std::uint16_t value);
+    void showTransmitters(std::uint16_t value);
+    void showSpreadingFactor(std::uint16_t value);
+    void showAcknowledgedWrite(std::uint8_t code, const QByteArray &request);
 
     // Refusals, each with its information box: a write needs a chosen gateway,
     // and a typed value must convert and fit its field.
@@ -207,6 +212,8 @@ private:
     // The widgets locked while the acquisition runs, in their fixed order.
     QList<QWidget *> acquisitionLockedWidgets() const;
     QString findBesideProgram(const QString &fileName) const;
+    // Qt's own texts (file dialogs, box buttons) in the window's language.
+    void loadQtTranslation(bool chinese);
 
     std::uint8_t pendingCommand;
     Ui::QwaClass ui;
@@ -225,6 +232,7 @@ private:
     QString dataBitsText;
     QString stopBitsText;
     QTranslator translator;
+    QTranslator qtTranslator;
     int pulsePauseMs = 100;
     // What the tool last told the gateway; it cannot read it back.
     bool platformDebugging = false;

@@ -18,14 +18,14 @@ constexpr int kSearchPollTimeoutMs = kSearchIntervalMs * 9 / 10;
 // Addresses 1..247 are polled; reaching 248 by either count ends the search.
 constexpr int kSearchEnd = 248;
 
-void notify(QWidget *parent, const char *text)
+void notify(QWidget *parent, const QString &text)
 {
-    QMessageBox::information(parent, QStringLiteral("提示"), QString::fromUtf8(text));
+    QMessageBox::information(parent, Qwa::tr("提示"), text);
 }
 
 QString searchButtonText(bool running)
 {
-    return running ? QStringLiteral("停止搜索") : QStringLiteral("搜索地址");
+    return running ? Qwa::tr("停止搜索") : Qwa::tr("搜索地址");
 }
 
 } // namespace
@@ -40,7 +40,7 @@ void Qwa::on_Btosousuo_clicked()
     if (searchTimer->isActive()) {
         searchTimer->stop();
         showSearchState();
-        notify(this, "已停止搜索");
+        notify(this, tr("已停止搜索"));
         ui.progressBar->setValue(1);
         searchAddress = 1;
         clearTxFrame();
@@ -54,7 +54,7 @@ void Qwa::on_Btosousuo_clicked()
     ui.comdizhi->clear();
     const int n = buildReadRequest(txFrame, 1, GatewayRegister::Address, 1);
     ui.progressBar->setValue(1);
-    notify(this, "正在搜索，请稍后");
+    notify(this, tr("正在搜索，请稍后"));
     ui.Btosousuo->setText(searchButtonText(true));
     nextTimeoutMs = kSearchPollTimeoutMs;
     sendFrameKeep(n);
@@ -70,7 +70,7 @@ void Qwa::sousuodizhi()
     if (address >= kSearchEnd) {
         searchTimer->stop();
         ui.progressBar->setValue(247);
-        notify(this, "搜索完成");
+        notify(this, tr("搜索完成"));
         showSearchState();
         clearTxFrame();
         searchAddress = 1;

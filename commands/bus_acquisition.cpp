@@ -21,7 +21,7 @@ constexpr int kRowsPerPair = 7;
 // The timer is the acquisition's state; the button shows it.
 void Qwa::showAcquisitionState()
 {
-    ui.Btocaiji->setText(acquireTimer->isActive() ? QStringLiteral("停止采集") : QStringLiteral("开始采集"));
+    ui.Btocaiji->setText(acquireTimer->isActive() ? tr("停止采集") : tr("开始采集"));
 }
 
 void Qwa::on_Btocaiji_clicked()
@@ -64,7 +64,7 @@ void Qwa::handleAcquisitionReply(const std::uint8_t *reply, int n)
     const int meters = std::clamp((n - 5) / 4, 0, kMaxMeters);
     ui.tableWidget->clearContents();
     for (int index = 0; index < meters; ++index) {
-        const QString text = meterText(reply, index, QStringLiteral("超时"));
+        const QString text = meterText(reply, index, tr("超时"));
         const int row = index % kRowsPerPair;
         const int column = 2 * (index / kRowsPerPair);
         ui.tableWidget->setItem(row, column, new QTableWidgetItem(QString::number(index + 1)));

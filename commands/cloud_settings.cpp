@@ -33,7 +33,7 @@ void Qwa::sendCloudParameter(std::uint8_t parameter, const QString &text)
 {
     const QByteArray utf8 = text.toUtf8();
     if (utf8.size() > kMaxCloudText) {
-        QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("内容过长，最多%1字节").arg(kMaxCloudText));
+        QMessageBox::information(this, tr("提示"), tr("内容过长，最多%1字节").arg(kMaxCloudText));
         return;
     }
     awaitReply(Code::Cloud);
@@ -92,7 +92,7 @@ void Qwa::handleCloudReply(const std::uint8_t *, int)
 
 void Qwa::showDebuggingState()
 {
-    ui.pushButton_OPaLI->setText(platformDebugging ? QStringLiteral("关闭平台调试") : QStringLiteral("打开平台调试"));
+    ui.pushButton_OPaLI->setText(platformDebugging ? tr("关闭平台调试") : tr("打开平台调试"));
 }
 
 // The tool cannot ask the gateway, so the state is what it last sent; the

@@ -93,12 +93,12 @@ void Qwa::on_comDL_activated(int)
 // The reply's address and register are not compared: any acknowledgement will do.
 void Qwa::handleCalibrationEnabled(const std::uint8_t *, int)
 {
-    ui.lineDL->setText(QStringLiteral("开启成功"));
+    ui.lineDL->setText(tr("开启成功"));
 }
 
 void Qwa::handleCalibrationFailed(const std::uint8_t *, int)
 {
-    ui.lineDL->setText(QStringLiteral("开启失败"));
+    ui.lineDL->setText(tr("开启失败"));
 }
 
 void Qwa::handleChannelReply(const std::uint8_t *reply, int)

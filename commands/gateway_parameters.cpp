@@ -110,20 +110,64 @@ void Qwa::handleBaudReply(const std::uint8_t *reply, int)
 
 void Qwa::handleFrequencyReply(const std::uint8_t *reply, int)
 {
-    ui.linetongxin->setText(shownValue(GatewayRegister::Frequency, replyRegister(reply, 0)));
+    showFrequency(replyRegister(reply, 0));
 }
 
 void Qwa::handleSpreadingFactorReply(const std::uint8_t *reply, int)
 {
-    // Shared by both pages' reads, so both pages show it.
-    const QString text = shownValue(GatewayRegister::SpreadingFactor, replyRegister(reply, 0));
-    ui.lineSF2->setText(text);
-    ui.lineSF->setText(text);
+    showSpreadingFactor(replyRegister(reply, 0));
 }
 
 void Qwa::handleTransmitterReply(const std::uint8_t *reply, int)
 {
-    ui.lineEdit->setText(shownValue(GatewayRegister::Transmitters, replyRegister(reply, 0)));
+    showTransmitters(replyRegister(reply, 0));
+}
+
+// The first page and the platform page show these registers each in a field
+// of its own; a value left stale on the other page would mislead.
+void Qwa::showFrequency(std::uint16_t value)
+{
+    const QString text = shownValue(GatewayRegister::Frequency, value);
+    ui.linetongxin->setText(text);
+    ui.lineFreq->setText(text);
+}
+
+void Qwa::showSpreadingFactor(std::uint16_t value)
+{
+    const QString text = shownValue(GatewayRegister::SpreadingFactor, value);
+    ui.lineSF->setText(text);
+    ui.lineSF2->setText(text);
+}
+
+void Qwa::showTransmitters(std::uint16_t value)
+{
+    const QString text = shownValue(GatewayRegister::Transmitters, value);
+    ui.lineEdit->setText(text);
+    ui.lineTrNum->setText(text);
+}
+
+// A write's acknowledgement echoes the register, not the value: the value
+// is the one in the request it acknowledges.
+void Qwa::showAcknowledgedWrite(std::uint8_t code, const QByteArray &request)
+{
+    if (request.size() < Field::WriteValues + 2)
+        return;
+    const std::uint16_t value = registerValue(bytesOf(request) + Field::WriteValues);
+    switch (code) {
+    case Code::WriteFrequency:
+    case Code::WritePlatformFrequency:
+        showFrequency(value);
+        break;
+    case Code::WriteSpreadingFactor:
+        showSpreadingFactor(value);
+        break;
+    case Code::WriteTransmitters:
+    case Code::WritePlatformTransmitters:
+        showTransmitters(value);
+        break;
+    default:
+        break;
+    }
 }
 
 void Qwa::handleModeReply(const std::uint8_t *reply, int)

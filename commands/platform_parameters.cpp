@@ -102,12 +102,12 @@ void Qwa::on_btnWrAnologOut_clicked()
 
 void Qwa::handlePlatformFrequencyReply(const std::uint8_t *reply, int)
 {
-    ui.lineFreq->setText(shownValue(GatewayRegister::Frequency, replyRegister(reply, 0)));
+    showFrequency(replyRegister(reply, 0));
 }
 
 void Qwa::handlePlatformTransmitterReply(const std::uint8_t *reply, int)
 {
-    ui.lineTrNum->setText(shownValue(GatewayRegister::Transmitters, replyRegister(reply, 0)));
+    showTransmitters(replyRegister(reply, 0));
 }
 
 void Qwa::handlePlatformRangeReply(const std::uint8_t *reply, int)

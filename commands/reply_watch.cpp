@@ -34,6 +34,25 @@ QString translated(const char *text)
     return QCoreApplication::translate("TrafficMonitor", text);
 }
 
+// "/dev/ttyUSB0, 9600 8N1, open": the line the saved traffic was on, the
+// port named as it was chosen.
+QString describePort(const QSerialPort &port, const QString &chosenName)
+{
+    if (port.portName().isEmpty())
+        return QStringLiteral("none opened yet");
+    const char parity = port.parity() == QSerialPort::OddParity    ? 'O'
+                        : port.parity() == QSerialPort::EvenParity ? 'E'
+                        : port.parity() == QSerialPort::NoParity   ? 'N'
+                                                                   : '?';
+    const QString stop = port.stopBits() == QSerialPort::TwoStop ? QStringLiteral("2") : QStringLiteral("1");
+    return QStringLiteral("%1, %2 %3%4%5, %6")
+        .arg(chosenName)
+        .arg(port.baudRate())
+        .arg(int(port.dataBits()))
+        .arg(QLatin1Char(parity))
+        .arg(stop, port.isOpen() ? QStringLiteral("open") : QStringLiteral("closed"));
+}
+
 } // namespace
 
 void Qwa::setUpTrafficWatch()
@@ -55,8 +74,10 @@ void Qwa::retranslateTrafficWatch()
 
 void Qwa::openMonitor()
 {
-    if (!trafficMonitor)
+    if (!trafficMonitor) {
         trafficMonitor = new TrafficMonitor(serialLink.traffic(), this);
+        trafficMonitor->setLineDescription([this] { return describePort(serialLink.port(), portNameText); });
+    }
     trafficMonitor->show();
     trafficMonitor->raise();
     trafficMonitor->activateWindow();

@@ -1,8 +1,9 @@
 // The traffic monitor window.
 #include "traffic_monitor.h"
 
+#include <QDateTime>
 #include <QEvent>
-#include <QFile>
+#include <QSaveFile>
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -127,22 +128,50 @@ void TrafficMonitor::togglePause()
         showAllEvents();
 }
 
-bool TrafficMonitor::saveTo(const QString &path) const
+// The file is read away from the tool, often by someone else: it says what
+// wrote it, when, in which time zone the times are, and on which line.
+QString TrafficMonitor::header() const
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    QString text;
-    for (const TrafficEvent &event : record.events())
-        text += TrafficRecord::lineOf(event) + QLatin1Char('\n');
-    const QByteArray utf8 = text.toUtf8();
-    return file.write(utf8) == utf8.size() && file.flush();
+    const QDateTime now = QDateTime::currentDateTime();
+    const int offset = now.offsetFromUtc();
+    const QString zone = QStringLiteral("UTC%1%2:%3")
+                             .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+                             .arg(qAbs(offset) / 3600, 2, 10, QLatin1Char('0'))
+                             .arg(qAbs(offset) % 3600 / 60, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("nvb8140t-tool %1 traffic log\n").arg(QStringLiteral(NVB_VERSION))
+           + QStringLiteral("Saved %1, times in local time, %2 (%3)\n")
+                 .arg(now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), zone, now.timeZoneAbbreviation())
+           + QStringLiteral("Port %1\n").arg(describeLine ? describeLine() : QStringLiteral("unknown"));
+}
+
+bool TrafficMonitor::saveTo(const QString &path, QString *error) const
+{
+    // Through a file of its own first: a write that fails half way (a full
+    // disk) must not take the file it was to replace with it.
+    // Unbuffered, each write goes to the disk at once: an error found only
+    // when the buffer is flushed at the commit would not stop the commit. A
+    // write cut short is tried again, so the second says what went wrong.
+    QSaveFile file(path);
+    const QByteArray utf8 = record.fileText(header()).toUtf8();
+    qint64 written = 0;
+    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        for (qint64 n = 0; written < utf8.size(); written += n) {
+            n = file.write(utf8.constData() + written, utf8.size() - written);
+            if (n <= 0)
+                break;
+        }
+    }
+    const bool saved = written == utf8.size() && file.isOpen() && file.commit();
+    if (!saved && error)
+        *error = file.errorString();
+    return saved;
 }
 
 void TrafficMonitor::save()
 {
     const QString path = QFileDialog::getSaveFileName(this, tr("保存"), QStringLiteral("nvb8140t-traffic.txt"),
                                                       tr("文本文件 (*.txt)"));
-    if (!path.isEmpty() && !saveTo(path))
-        QMessageBox::information(this, tr("提示"), tr("无法写入 %1").arg(path));
+    QString error;
+    if (!path.isEmpty() && !saveTo(path, &error))
+        QMessageBox::information(this, tr("提示"), tr("无法写入 %1：%2").arg(path, error));
 }

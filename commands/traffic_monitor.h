@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include <cstddef>
+#include <functional>
 
 class QLabel;
 class QPlainTextEdit;
@@ -19,8 +20,11 @@ class TrafficMonitor : public QWidget
 public:
     explicit TrafficMonitor(TrafficRecord &record, QWidget *parent);
 
-    // Every kept event as a line of text, UTF-8; false when the file cannot be written.
-    bool saveTo(const QString &path) const;
+    // The window tells which port and line settings the traffic was on.
+    void setLineDescription(std::function<QString()> describe) { describeLine = std::move(describe); }
+    // A header, then every kept event as a line of text, UTF-8. The file is
+    // replaced only once all of it is written; false with the reason when not.
+    bool saveTo(const QString &path, QString *error = nullptr) const;
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -33,7 +37,10 @@ private:
     void togglePause();
     void save();
 
+    QString header() const;
+
     TrafficRecord &record;
+    std::function<QString()> describeLine;
     QPlainTextEdit *view;
     QLabel *counts;
     QPushButton *pauseButton;

@@ -7,7 +7,9 @@
 
 void Qwa::refuse(const QString &text)
 {
-    QMessageBox::information(this, QStringLiteral("提示"), text);
+    // The refusal texts are made from the rules' Chinese words; the English
+    // file holds each of them whole.
+    QMessageBox::information(this, tr("提示"), tr(text.toUtf8().constData()));
 }
 
 // With no gateway chosen a write would go to the broadcast address, and every
@@ -16,7 +18,7 @@ bool Qwa::gatewayChosen()
 {
     if (ui.comdizhi->currentIndex() >= 0)
         return true;
-    refuse(QStringLiteral("请先搜索或广播读取网关地址"));
+    refuse(QString::fromUtf8(QT_TR_NOOP("请先搜索或广播读取网关地址")));
     return false;
 }
 

@@ -248,18 +248,20 @@ QString describeReply(const QByteArray &request, const QByteArray &reply)
 
 bool carriesSecret(const QByteArray &frame)
 {
-    return frame.size() > 3 && static_cast<std::uint8_t>(frame.at(0)) == kCloudHeader
+    return frame.size() >= 3 && static_cast<std::uint8_t>(frame.at(0)) == kCloudHeader
            && static_cast<std::uint8_t>(frame.at(1)) == kCloudWriteParameter
            && static_cast<std::uint8_t>(frame.at(2)) == CloudParameter::DeviceSecret;
 }
 
 QString maskedHex(const QByteArray &frame)
 {
+    // One mark for the whole secret, whatever its length: a mark per byte
+    // would tell how long it is.
     const bool secret = carriesSecret(frame);
     QStringList bytes;
-    for (int i = 0; i < frame.size(); ++i)
-        bytes << (secret && i >= 3 ? QStringLiteral("**")
-                                   : QStringLiteral("%1").arg(static_cast<std::uint8_t>(frame.at(i)), 2, 16,
-                                                              QLatin1Char('0')).toUpper());
+    for (int i = 0; i < (secret ? 3 : frame.size()); ++i)
+        bytes << QStringLiteral("%1").arg(static_cast<std::uint8_t>(frame.at(i)), 2, 16, QLatin1Char('0')).toUpper();
+    if (secret)
+        bytes << QLatin1String(kSecretMark);
     return bytes.join(QLatin1Char(' '));
 }

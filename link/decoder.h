@@ -15,7 +15,10 @@ QString describeRequest(const QByteArray &frame);
 // "meters: 23.50, timeout", "exception 02 illegal data address"; empty for no reply.
 QString describeReply(const QByteArray &request, const QByteArray &reply);
 
-// The frame in hex ("01 03 00 02"), the device secret of a cloud frame as "**".
+// Stands for the whole device secret in every hex dump, whatever its length.
+constexpr const char *kSecretMark = "<secret>";
+
+// The frame in hex ("01 03 00 02"), the device secret of a cloud frame as kSecretMark.
 QString maskedHex(const QByteArray &frame);
 
 // True for a cloud frame that carries the device secret.

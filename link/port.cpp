@@ -55,7 +55,7 @@ bool Qwa::applyPortSettings()
 
 void Qwa::showPortState()
 {
-    ui.Btodakai->setText(portOpen ? QStringLiteral("关闭串口") : QStringLiteral("打开串口"));
+    ui.Btodakai->setText(portOpen ? tr("关闭串口") : tr("打开串口"));
 }
 
 void Qwa::setPortClosedState()
@@ -73,7 +73,7 @@ void Qwa::on_Btodakai_clicked()
         return;
     }
     if (!applyPortSettings()) {
-        QMessageBox::information(this, QStringLiteral("打开失败"), QStringLiteral("串口错误或被占用"));
+        QMessageBox::information(this, tr("打开失败"), tr("串口错误或被占用"));
         return;
     }
     portOpen = true;
@@ -88,5 +88,5 @@ void Qwa::onLineLost()
     if (!portOpen)
         return;
     setPortClosedState();
-    QMessageBox::information(this, QStringLiteral("提示"), QStringLiteral("串口已断开"));
+    QMessageBox::information(this, tr("提示"), tr("串口已断开"));
 }

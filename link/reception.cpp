@@ -20,6 +20,7 @@ void Qwa::takeResult(const LinkResult &result)
     switch (result.outcome) {
     case LinkResult::Accepted:
         showOutcome(Outcome::None);
+        showAcknowledgedWrite(code, result.request);
         if (rule && rule->handler)
             (this->*rule->handler)(reply, n);
         if (rule && rule->pulse)

@@ -6,7 +6,7 @@
 
 void TrafficRecord::addMasked(TrafficEvent::Kind kind, const QString &meaning, int delayMs, bool readLate)
 {
-    push(kind, QStringLiteral("**"), meaning, delayMs, readLate);
+    push(kind, QLatin1String(kSecretMark), meaning, delayMs, readLate);
 }
 
 void TrafficRecord::add(TrafficEvent::Kind kind, const QByteArray &frame, const QString &meaning, int delayMs,
@@ -18,7 +18,9 @@ void TrafficRecord::add(TrafficEvent::Kind kind, const QByteArray &frame, const 
 void TrafficRecord::push(TrafficEvent::Kind kind, const QString &hex, const QString &meaning, int delayMs, bool readLate)
 {
     TrafficEvent event;
-    event.msecsOfDay = QTime::currentTime().msecsSinceStartOfDay();
+    const QDateTime now = m_clock();
+    event.date = now.date();
+    event.msecsOfDay = now.time().msecsSinceStartOfDay();
     event.kind = kind;
     event.hex = hex;
     event.meaning = meaning;
@@ -50,4 +52,18 @@ QString TrafficRecord::lineOf(const TrafficEvent &event)
     if (event.delayMs >= 0)
         line += (event.readLate ? QStringLiteral("  (\u2264 %1 ms)") : QStringLiteral("  (%1 ms)")).arg(event.delayMs);
     return line;
+}
+
+QString TrafficRecord::fileText(const QString &header) const
+{
+    QString text = header;
+    QDate day;
+    for (const TrafficEvent &event : m_events) {
+        if (event.date != day) {
+            day = event.date;
+            text += QStringLiteral("--- %1 ---\n").arg(day.toString(Qt::ISODate));
+        }
+        text += lineOf(event) + QLatin1Char('\n');
+    }
+    return text;
 }

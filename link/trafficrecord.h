@@ -1,12 +1,15 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDate>
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <functional>
 
 // One event on the line, kept as it will be shown: the device secret is
 // masked before anything is stored.
@@ -22,6 +25,7 @@ struct TrafficEvent {
     };
     static constexpr int kKinds = Late + 1;
 
+    QDate date; // local, like the time
     int msecsOfDay = 0;
     Kind kind = Request;
     QString hex;
@@ -39,12 +43,14 @@ class TrafficRecord : public QObject
 public:
     static constexpr int kCapacity = 10000;
 
-    // The frame is stored masked; the time is now.
+    // The frame is stored masked; the time is now, as the clock tells.
     void add(TrafficEvent::Kind kind, const QByteArray &frame, const QString &meaning, int delayMs = -1,
              bool readLate = false);
-    // The same with the bytes shown as one fixed mark: they may hold the device secret.
+    // The same with the bytes shown as the secret's mark: they may echo the device secret.
     void addMasked(TrafficEvent::Kind kind, const QString &meaning, int delayMs = -1, bool readLate = false);
     void clear();
+    // Local time by default; a test that needs midnight sets its own.
+    void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
 
     const std::deque<TrafficEvent> &events() const { return m_events; }
     int count(TrafficEvent::Kind kind) const { return m_counts[kind]; }
@@ -53,6 +59,9 @@ public:
 
     // "12:00:01.015 <- 01 03 02 00 02 39 85  baud rate = 9600  (15 ms)", "(≤ 304 ms)" when read late
     static QString lineOf(const TrafficEvent &event);
+    // The kept events as a file: the header, then a date line before the first
+    // event and wherever the day changes, each event on a line of its own.
+    QString fileText(const QString &header) const;
 
 signals:
     void added();
@@ -64,4 +73,5 @@ private:
     std::deque<TrafficEvent> m_events;
     std::array<int, TrafficEvent::kKinds> m_counts{};
     std::size_t m_total = 0;
+    std::function<QDateTime()> m_clock = &QDateTime::currentDateTime;
 };

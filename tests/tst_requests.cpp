@@ -296,16 +296,35 @@ void RequestsTest::replies_data()
     row("baud 4 out of range", "BtoduquB", {"combotelv2=4800"}, crc("05 03 02 00 04"), {"combotelv2=4800"});
     row("mode 0", "BtoJSQRead", {"comboBoxJSQ=中继器"}, crc("05 03 02 00 00"), {"comboBoxJSQ=接收器"});
     row("mode 2 out of range", "BtoJSQRead", {"comboBoxJSQ=中继器"}, crc("05 03 02 00 02"), {"comboBoxJSQ=中继器"});
-    row("frequency, not the other page", "BtoduquHZ", {"linetongxin=", "lineFreq=470"}, crc("05 03 02 FF 0D"),
-        {"linetongxin=433", "lineFreq=470"});
-    row("platform frequency, not the first page", "btnReadFreq", {"lineFreq=", "linetongxin=470"},
-        crc("05 03 02 00 0D"), {"lineFreq=433", "linetongxin=470"});
+    // Frequency, spreading factor and transmitters show on both pages, read or written.
+    row("frequency fills both pages", "BtoduquHZ", {"linetongxin=", "lineFreq=470"}, crc("05 03 02 FF 0D"),
+        {"linetongxin=433", "lineFreq=433"});
+    row("platform frequency fills both pages", "btnReadFreq", {"lineFreq=", "linetongxin=470"},
+        crc("05 03 02 00 0D"), {"lineFreq=433", "linetongxin=433"});
     row("spreading factor fills both pages", "BtoduquSF", {"lineSF=", "lineSF2="}, crc("05 03 02 00 0C"),
         {"lineSF=12", "lineSF2=12"});
-    row("transmitters show the low byte", "pushButton2", {"lineEdit=", "lineTrNum=8"}, crc("05 03 02 01 05"),
-        {"lineEdit=5", "lineTrNum=8"});
-    row("platform transmitters", "btnRdNum", {"lineTrNum=", "lineEdit=8"}, crc("05 03 02 00 09"),
-        {"lineTrNum=9", "lineEdit=8"});
+    row("transmitters show the low byte on both pages", "pushButton2", {"lineEdit=", "lineTrNum=8"},
+        crc("05 03 02 01 05"), {"lineEdit=5", "lineTrNum=5"});
+    row("platform transmitters fill both pages", "btnRdNum", {"lineTrNum=", "lineEdit=8"}, crc("05 03 02 00 09"),
+        {"lineTrNum=9", "lineEdit=9"});
+    row("frequency written shows on both pages", "BtoxieruHZ", {"linetongxin=0433", "lineFreq=470"},
+        crc("05 10 00 03 00 01"), {"linetongxin=433", "lineFreq=433"});
+    row("platform frequency written shows on both pages", "btnWrFreq", {"lineFreq=675", "linetongxin=470"},
+        crc("05 10 00 03 00 01"), {"lineFreq=675", "linetongxin=675"});
+    row("spreading factor written shows on both pages", "BtoxieruSF", {"lineSF=12", "lineSF2=3"},
+        crc("05 10 03 EC 00 01"), {"lineSF=12", "lineSF2=12"});
+    row("platform spreading factor written shows on both pages", "btnWrSF", {"lineSF2=7", "lineSF=3"},
+        crc("05 10 03 EC 00 01"), {"lineSF2=7", "lineSF=7"});
+    row("transmitters written show on both pages", "pushButton", {"lineEdit=255", "lineTrNum=9"},
+        crc("05 10 03 E8 00 01"), {"lineEdit=255", "lineTrNum=255"});
+    row("platform transmitters written show on both pages", "btnWrNum", {"lineTrNum=7", "lineEdit=1"},
+        crc("05 10 03 E8 00 01"), {"lineTrNum=7", "lineEdit=7"});
+    row("frequency write, bad CRC: the other page kept", "BtoxieruHZ", {"linetongxin=433", "lineFreq=470"},
+        bytes("05 10 00 03 00 01 00 00"), {"lineFreq=470"}, 0, "", "校验错误");
+    row("frequency write, an exception: the other page kept", "btnWrFreq", {"lineFreq=675", "linetongxin=470"},
+        crc("05 90 04"), {"linetongxin=470"}, 0, "", "异常 04 从站设备故障");
+    row("transmitters write, another register echoed: the other page kept", "pushButton",
+        {"lineEdit=255", "lineTrNum=9"}, crc("05 10 03 E9 00 01"), {"lineTrNum=9"}, 0, "", "校验错误");
     row("sampling uses both bytes", "btnRdSampleRate", {}, crc("05 03 02 01 05"), {"lineSampleRate=261"});
     row("analog output", "btnRdAnologOut", {}, crc("05 03 02 FF FF"), {"lineAnalogOut=65535"});
     row("gateway ID", "btnRdID", {}, crc("05 03 02 00 A5"), {"lineID=0x00A5"});

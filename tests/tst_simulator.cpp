@@ -106,7 +106,10 @@ private slots:
         row("loop calibrate", bytes("AA 07 E7 C8 AC 4E AA"), {}, "current-loop calibrate 20.0 mA, measured 20.140 mA", "");
         row("loop unknown", bytes("AA 04 33 AA"), {}, "current-loop command 0x33", "");
         row("cloud parameter", bytes("64 64 06") + "a/b,0,0", "OK\r\n", "cloud: publish topic = \"a/b,0,0\"", "cloud: \"OK\"");
-        row("cloud secret", bytes("64 64 04") + "s3", "OK\r\n", "cloud: device secret (hidden)", "cloud: \"OK\"", "64 64 04 ** **");
+        // The mark tells nothing of the secret's length.
+        row("cloud secret", bytes("64 64 04") + "s3", "OK\r\n", "cloud: device secret (hidden)", "cloud: \"OK\"", "64 64 04 <secret>");
+        row("cloud long secret", bytes("64 64 04") + QByteArray(67, 'k'), "OK\r\n", "cloud: device secret (hidden)", "cloud: \"OK\"", "64 64 04 <secret>");
+        row("cloud empty secret", bytes("64 64 04"), "OK\r\n", "cloud: device secret (hidden)", "cloud: \"OK\"", "64 64 04 <secret>");
         row("cloud unknown", bytes("64 64 09 41"), "ERROR\r\n", "cloud: unknown parameter 0x09", "cloud: \"ERROR\"");
         row("cloud mode", bytes("64 64 01"), "OK\r\n", "cloud: confirm mode", "cloud: \"OK\"");
         row("cloud region", bytes("64 64 02") + "cn", "OK\r\n", "cloud: region = \"cn\"", "cloud: \"OK\"");

@@ -2,16 +2,22 @@
 // finds, the serial port and its list, the progress pulse and the radio ids.
 #include <QtTest>
 
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QSerialPortInfo>
 // The only way to see how often the translator sits in the application's list.
 #include <private/qcoreapplication_p.h>
 
+#include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <ctime>
 #include <memory>
 
 #include "boxrecorder.h"
+#include "settings.h"
+#include "traffic_monitor.h"
 #include "ptyline.h"
 #include "windowfixture.h"
 
@@ -50,8 +56,13 @@ QString shownText(const Qwa &window, const char *place) {
 }
 
 // Fusion draws a push or radio button's text in these rects with nothing
-// beside it; a label's text fills its contents rect.
+// beside it; a label's text fills its contents rect, a combo box's its edit field.
 int textRoom(QWidget *widget) {
+    if (auto *box = qobject_cast<QComboBox *>(widget)) {
+        QStyleOptionComboBox option;
+        option.initFrom(box);
+        return box->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, box).width();
+    }
     QStyleOptionButton option;
     option.initFrom(widget);
     auto *push = qobject_cast<QPushButton *>(widget);
@@ -61,21 +72,27 @@ int textRoom(QWidget *widget) {
     return qobject_cast<QLabel *>(widget) ? widget->contentsRect().width() : widget->style()->subElementRect(element, &option, widget).width();
 }
 
-// The labels and buttons whose text does not fit, each page shown in turn.
+// The labels, buttons and combo boxes whose text does not fit, each page shown
+// in turn, and a corner button that the tabs or the window's edge cut.
 QStringList cutTexts(Qwa &window) {
     QList<QWidget *> unseen;
     for (QWidget *w : window.findChildren<QWidget *>()) {
-        if (qobject_cast<QLabel *>(w) || qobject_cast<QPushButton *>(w) || qobject_cast<QRadioButton *>(w))
+        if (qobject_cast<QLabel *>(w) || qobject_cast<QPushButton *>(w) || qobject_cast<QRadioButton *>(w) || qobject_cast<QComboBox *>(w))
             unseen << w;
     }
     QStringList cut;
     auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("tabWidget"));
+    QWidget *corner = tabs->cornerWidget(Qt::TopRightCorner);
+    const int room = window.width() - tabs->x() - tabs->tabBar()->sizeHint().width();
+    const int end = corner->mapTo(&window, corner->rect().topRight()).x() + 1;
+    if (corner->sizeHint().width() > room || end > window.width())
+        cut << QStringLiteral("%1 needs %2 px, has %3, ends at %4").arg(corner->objectName()).arg(corner->sizeHint().width()).arg(room).arg(end);
     // Carriers lay out their children only once their page is shown.
     for (int page = 0; page < tabs->count(); ++page) {
         tabs->setCurrentIndex(page);
         QCoreApplication::processEvents();
         for (QWidget *widget : qAsConst(unseen)) {
-            const QString text = widget->property("text").toString();
+            const QString text = widget->property(qobject_cast<QComboBox *>(widget) ? "currentText" : "text").toString();
             const int needs = widget->fontMetrics().size(Qt::TextShowMnemonic, text).width();
             if (widget->isVisible() && needs > textRoom(widget))
                 cut << QStringLiteral("%1: \"%2\" needs %3 px, has %4").arg(widget->objectName(), text).arg(needs).arg(textRoom(widget));
@@ -178,17 +195,26 @@ private slots:
                 continue;
             if (contexts.last() == QLatin1String("QwaClass"))
                 sources << text;
-            QVERIFY2(xml.attributes().isEmpty(), qPrintable(text)); // type="unfinished" and the like
+            QVERIFY2(xml.attributes().isEmpty(), qPrintable(text)); // type="unfinished", "vanished" and the like
             const QString translation = xml.readElementText();
-            // The two buttons whose running states show in fixed Chinese texts keep
-            // their idle texts Chinese too, so they never mix languages.
-            if (language == QLatin1String("zh") || QStringList{"开始采集", "打开平台调试"}.contains(text))
+            if (language == QLatin1String("zh"))
                 QCOMPARE(translation, text);
             else
                 QVERIFY2(!translation.isEmpty() && !translation.contains(QRegularExpression("[\\x{4E00}-\\x{9FFF}]")), qPrintable(text));
             QCOMPARE(compiled.translate(qPrintable(contexts.last()), text.toUtf8().constData()), translation);
         }
-        QCOMPARE(contexts, (QStringList{"QwaClass", "TrafficMonitor"}));
+        QCOMPARE(contexts, (QStringList{"Qwa", "QwaClass", "TrafficMonitor"}));
+        // The refusals are made at run time; each of them is in the file.
+        for (const ValueRule *rule : {&Rule::Address, &Rule::Frequency, &Rule::SpreadingFactor, &Rule::Transmitters, &Rule::RangeLower,
+                                      &Rule::RangeUpper, &Rule::GatewayId, &Rule::Firmware, &Rule::SamplingPeriod, &Rule::AnalogOutput,
+                                      &Rule::Channel, &Rule::LoopLower, &Rule::LoopUpper, &Rule::MeasuredCurrent, &Rule::TestCurrent,
+                                      &Rule::Meters}) {
+            // A float limit that single precision would lose has a refusal of its own.
+            for (const QString &refusal : {refusalText(*rule), refusalText(*rule, QStringLiteral("1e-50"))})
+                QVERIFY2(!compiled.translate("Qwa", refusal.toUtf8().constData()).isEmpty(), qPrintable(refusal));
+        }
+        for (const ValueRule *lower : {&Rule::RangeLower, &Rule::LoopLower})
+            QVERIFY2(!compiled.translate("Qwa", orderRefusalText(*lower).toUtf8().constData()).isEmpty(), qPrintable(orderRefusalText(*lower)));
         LookupRecorder recorder;
         QCoreApplication::installTranslator(&recorder);
         QWidget host;
@@ -238,31 +264,36 @@ private slots:
         if (!preset.isEmpty())
             button("Btoyuyan")->setText(preset);
         QVERIFY(fixture->put(QStringLiteral("comjiaoyanwei=偶校验")) && fixture->put(QStringLiteral("lineTDxiugai=5")));
+        combo("comchuankou")->addItem(QStringLiteral("/dev/ttyUSB10")); // a long port name
+        combo("comchuankou")->setCurrentIndex(combo("comchuankou")->count() - 1);
         clickLanguage(clicks);
         QCOMPARE(button("Btoyuyan")->text(), offer);
         QCOMPARE(fixture->child<QLabel>("fashe")->text(), fashe);
         for (const auto &sample : kSamples)
             QCOMPARE(shownText(fixture->window, sample[0]), QString::fromUtf8(sample[english ? 2 : 1]));
-        // Each switch replaces the translator's contents; it stays installed once.
-        QVERIFY(static_cast<QCoreApplicationPrivate *>(QObjectPrivate::get(qApp))->translators.size() <= 1);
+        // Each switch replaces the translators' contents, the tool's and Qt's; each stays installed once.
+        QVERIFY(static_cast<QCoreApplicationPrivate *>(QObjectPrivate::get(qApp))->translators.size() <= 2);
         QCOMPARE(shownBoxes(), QString());
         QCOMPARE(fixture->window.size(), QSize(629, 483));
-        QCOMPARE(cutTexts(fixture->window), QStringList());
+        const QStringList cut = cutTexts(fixture->window);
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral("; "))));
     }
 
-    // The texts that show a running state stay across switches both ways, and
+    // The texts that show a running state follow each switch both ways, and
     // one click still ends each state. The acquisition locks the port and the
     // search buttons, so it starts last and ends first.
     void runningStatesSurviveSwitches() {
         QVERIFY(fixture->openOn(line.path()));
         const QStringList states{"Btodakai=关闭串口", "pushButton_OPaLI=关闭平台调试", "Btosousuo=停止搜索", "Btocaiji=停止采集"};
         fixture->type("lineshuliang", QStringLiteral("1"));
+        const QStringList english{"Close port", "Stop platform debugging", "Stop search", "Stop polling"};
         for (const QString &state : states.mid(1))
             fixture->click(qPrintable(state.section('=', 0, 0)));
         for (int clicks : {0, 1, 1}) {
             clickLanguage(clicks);
-            for (const QString &state : states)
-                QCOMPARE(button(qPrintable(state.section('=', 0, 0)))->text(), state.section('=', 1));
+            for (int i = 0; i < states.size(); ++i)
+                QCOMPARE(button(qPrintable(states[i].section('=', 0, 0)))->text(),
+                         button("Btoyuyan")->text() == QStringLiteral("切换为中文") ? english[i] : states[i].section('=', 1));
         }
         for (auto state = states.crbegin(); state != states.crend(); ++state) {
             fixture->click(qPrintable(state->section('=', 0, 0)));
@@ -271,6 +302,93 @@ private slots:
         // The search and the acquisition poll no more.
         line.drain();
         QVERIFY(line.expectSilence(1200));
+    }
+
+    void runTimeTexts_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<bool>("english"); // switched to English first
+        QTest::addColumn<QString>("shown"); // the boxes
+        QTest::addColumn<QStringList>("left"); // "field=text" afterwards, and after one more switch
+        QTest::addColumn<QStringList>("switched");
+        const auto row = [](const char *name, const char *action, bool english, const char *shown,
+                            const QStringList &left = {}, const QStringList &switched = {}) {
+            QTest::newRow(name) << action << english << QString::fromUtf8(shown) << left << switched;
+        };
+        row("search stopped", "search,stop", false, "提示: 正在搜索，请稍后; 提示: 已停止搜索; ");
+        row("search stopped, in English", "search,stop", true, "Note: Searching, please wait.; Note: Search stopped.; ");
+        row("search finished", "search,finish", false, "提示: 正在搜索，请稍后; 提示: 搜索完成; ");
+        row("search finished, in English", "search,finish", true, "Note: Searching, please wait.; Note: Search finished.; ");
+        row("meter count", "meters", false, "提示: 表数应为1到21的整数; ");
+        row("meter count, in English", "meters", true, "Note: Meters must be a whole number from 1 to 21; ");
+        row("cloud text too long", "cloud", false, "提示: 内容过长，最多67字节; ");
+        row("cloud text too long, in English", "cloud", true, "Note: Too long: at most 67 bytes; ");
+        row("no gateway", "frequency", false, "提示: 请先搜索或广播读取网关地址; ");
+        row("no gateway, in English", "frequency", true, "Note: Find the gateway's address first: search, or broadcast read; ");
+        row("value refused", "gateway,frequency", false, "提示: 通信频率应为420到675的整数; ");
+        row("value refused, in English", "gateway,frequency", true, "Note: Frequency must be a whole number from 420 to 675; ");
+        row("channel refused, in English", "gateway,channel", true, "Note: Channel must be a whole number from 1 to 256; ");
+        // Texts left in a field or a cell follow a switch.
+        row("calibration enabled", "enabled", false, "", {"lineDL=开启成功"}, {"lineDL=Enabled"});
+        row("calibration failed, in English", "failed", true, "", {"lineDL=Enable failed"}, {"lineDL=开启失败"});
+        row("typed over, kept", "failed,type", true, "", {"lineDL=x"}, {"lineDL=x"});
+        row("silent meter", "silent", false, "", {"cell=超时"}, {"cell=Timeout"});
+        row("silent meter, in English", "silent", true, "", {"cell=Timeout"}, {"cell=超时"});
+    }
+    // Every box the window shows and every text it leaves on screen, in both languages.
+    void runTimeTexts() {
+        QFETCH(QString, action);
+        QFETCH(bool, english);
+        QFETCH(QString, shown);
+        QFETCH(QStringList, left);
+        QFETCH(QStringList, switched);
+        QVERIFY(fixture->openOn(line.path()));
+        clickLanguage(english ? 1 : 0);
+        Qwa &window = fixture->window;
+        // An outcome of the link as the window takes it.
+        const auto reply = [&](std::uint8_t code, const QByteArray &frame, LinkResult::Outcome outcome = LinkResult::Accepted) {
+            LinkResult result;
+            result.tag = code;
+            result.reply = frame;
+            result.outcome = outcome;
+            window.takeResult(result);
+        };
+        for (const QString &step : action.split(QLatin1Char(','))) {
+            if (step == QLatin1String("search") || step == QLatin1String("stop"))
+                fixture->click("Btosousuo");
+            else if (step == QLatin1String("finish"))
+                while (window.searchTimerObject()->isActive()) // the polls, without their pauses
+                    QMetaObject::invokeMethod(&window, "sousuodizhi");
+            else if (step == QLatin1String("meters"))
+                fixture->type("lineshuliang", QStringLiteral("22")), fixture->click("Btocaiji");
+            else if (step == QLatin1String("cloud"))
+                fixture->type("lineEdit_AT1", QString(68, QLatin1Char('a'))), fixture->click("pushButton_AT1");
+            else if (step == QLatin1String("gateway"))
+                fixture->selectAddress(5);
+            else if (step == QLatin1String("frequency"))
+                fixture->type("linetongxin", QStringLiteral("419")), fixture->click("BtoxieruHZ");
+            else if (step == QLatin1String("channel"))
+                fixture->type("lineTDxiugai", QStringLiteral("0")), fixture->click("BtoTDxiugai");
+            else if (step == QLatin1String("enabled"))
+                reply(0x0C, withCrc(bytes("05 10 00 04 00 01")));
+            else if (step == QLatin1String("failed"))
+                reply(0x0C, bytes("05 10 00 04 00 01 00 00"), LinkResult::CheckFailed);
+            else if (step == QLatin1String("type"))
+                fixture->type("lineDL", QStringLiteral("x"));
+            else if (step == QLatin1String("silent"))
+                fixture->type("lineshuliang", QStringLiteral("1")), reply(0x0A, withCrc(bytes("05 03 04 FF FF FF FF")));
+        }
+        QTRY_COMPARE(shownBoxes(), shown);
+        const auto texts = [&](const QStringList &fields) {
+            QStringList out;
+            for (const QString &field : fields) {
+                QTableWidgetItem *cell = fixture->child<QTableWidget>("tableWidget")->item(0, 1);
+                out << field.section('=', 0, 0) + '=' + (field.startsWith(QLatin1String("cell=")) ? (cell ? cell->text() : QString()) : fixture->shown(field));
+            }
+            return out;
+        };
+        QCOMPARE(texts(left), left);
+        clickLanguage();
+        QCOMPARE(texts(switched), switched);
     }
 
     void portOpensAndCloses_data() {
@@ -287,6 +405,8 @@ private slots:
         QTest::newRow("19200 odd, in English") << "line" << fastest << true << "19200 odd 8 2" << "";
         QTest::newRow("the line vanishes") << "vanishing line" << none << false << "9600 none 8 1" << "提示: 串口已断开; ";
         QTest::newRow("missing device") << "/dev/nvb-no-such-port" << odd << false << "2400 odd 7 2" << "打开失败: 串口错误或被占用; ";
+        QTest::newRow("the line vanishes, in English") << "vanishing line" << none << true << "9600 none 8 1" << "Note: The port was disconnected; ";
+        QTest::newRow("missing device, in English") << "/dev/nvb-no-such-port" << none << true << "9600 none 8 1" << "Cannot open port: The port does not exist or is in use; ";
     }
     // A row is one port session. The ports a run gives follow the system's and
     // the first of them is chosen; the settings follow the item index, so they
@@ -325,7 +445,7 @@ private slots:
         QCOMPARE(QStringLiteral("%1 %2 %3 %4").arg(serial.baudRate()).arg(parity).arg(int(serial.dataBits())).arg(int(serial.stopBits())), settings);
         QEvent press(QEvent::MouseButtonPress), release(QEvent::MouseButtonRelease);
         if (opens) {
-            QCOMPARE(button("Btodakai")->text(), QStringLiteral("关闭串口"));
+            QCOMPARE(button("Btodakai")->text(), english ? QStringLiteral("Close port") : QStringLiteral("关闭串口"));
             QVERIFY(serial.isOpen() && settingBoxesEnabled(false));
             QVERIFY(!window.eventFilter(ports, &press));
             auto *bar = fixture->child<QProgressBar>("progressBar");
@@ -354,7 +474,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!window.isPortOpen(), 1000);
         QTRY_COMPARE(shownBoxes(), shown);
         QVERIFY(!serial.isOpen() && settingBoxesEnabled(true));
-        QCOMPARE(button("Btodakai")->text(), QStringLiteral("打开串口"));
+        QCOMPARE(button("Btodakai")->text(), english ? QStringLiteral("Open port") : QStringLiteral("打开串口"));
         QCOMPARE(window.link().pendingBytes(), 0);
         QVERIFY(!window.eventFilter(ports, &release) && !window.eventFilter(combo("combotelv"), &press));
         window.takeFirstPortList({}); // a late first answer leaves a filled box alone
@@ -372,16 +492,100 @@ private slots:
         QCOMPARE(logged, opens ? QStringList{QStringLiteral("成功打开串口 \"%1\"").arg(far.path())} : QStringList());
     }
 
-    // Switched on, the traffic log masks the device secret.
+    // The secret shows only while it is typed; switched on, the traffic log masks it.
     void trafficLogMasksTheDeviceSecret() {
         QVERIFY(fixture->openOn(line.path()));
         QLoggingCategory::setFilterRules(QStringLiteral("nvb.link.debug=true"));
-        fixture->type("lineEdit_AT3", QStringLiteral("s3cret"));
+        auto *secret = fixture->child<QLineEdit>("lineEdit_AT3");
+        fixture->child<QTabWidget>("tabWidget")->setCurrentWidget(fixture->child<QWidget>("tab_5"));
+        fixture->window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&fixture->window));
+        secret->setFocus();
+        QTest::keyClicks(secret, QStringLiteral("s3cret"));
+        QCOMPARE(secret->displayText(), QStringLiteral("s3cret"));
+        fixture->child<QWidget>("pushButton_AT3")->setFocus();
+        QCOMPARE(secret->text(), QStringLiteral("s3cret"));
+        QVERIFY2(!secret->displayText().contains(QStringLiteral("s3")), qPrintable(secret->displayText()));
         fixture->click("pushButton_AT3");
         line.read(9);
         line.write(bytes("4F 4B"));
         settle(500);
-        QCOMPARE(logged.mid(1), (QStringList{"-> 64 64 04 ** ** ** ** ** **", "<- 4F 4B"}));
+        QCOMPARE(logged.mid(1), (QStringList{"-> 64 64 04 <secret>", "<- 4F 4B"}));
+    }
+
+    void monitorSaves_data() {
+        QTest::addColumn<QStringList>("choices");
+        QTest::addColumn<bool>("oldFile"); // saved over a file that is there
+        QTest::addColumn<int>("sizeLimit"); // bytes a file may have, as on a full disk; 0: any
+        QTest::addColumn<QString>("settings"); // the header's port line, after the path
+        QTest::addColumn<QStringList>("shown"); // "title: text" of each box; PATH the file's
+        const QString replace("保存: traffic.txt 已存在。\n您想要替换它吗？"); // Qt's own text, in the window's language
+        QTest::newRow("new file") << QStringList() << false << 0 << ", 9600 8N1, open" << QStringList();
+        QTest::newRow("over a file, 2400 7O2") << QStringList{"combotelv=2400", "comjiaoyanwei=奇校验", "comshujuwei=7", "comstop=2"}
+                                               << true << 0 << ", 2400 7O2, open" << QStringList{replace};
+        QTest::newRow("full disk keeps the old file") << QStringList() << true << 200 << "" << QStringList{replace, "提示: 无法写入 PATH：File too large"};
+        QTest::newRow("full disk, new file") << QStringList() << false << 200 << "" << QStringList{"提示: 无法写入 PATH：File too large"};
+        QTest::newRow("full disk, in English") << QStringList{"English"} << true << 200 << ""
+                                               << QStringList{"Save: traffic.txt already exists.\nDo you want to replace it?", "Note: Could not save PATH: File too large"};
+    }
+    // The log as saved from the monitor: a header that names the tool, the time
+    // zone and the line, a date line at the start and at midnight; a save that
+    // fails leaves the file it was to replace as it was, and says so.
+    void monitorSaves() {
+        QFETCH(QStringList, choices);
+        QFETCH(bool, oldFile);
+        QFETCH(int, sizeLimit);
+        QFETCH(QString, settings);
+        QFETCH(QStringList, shown);
+        for (const QString &choice : choices)
+            QVERIFY(choice == QLatin1String("English") ? (clickLanguage(), true) : fixture->put(choice));
+        QVERIFY(fixture->openOn(line.path()));
+        QList<QDateTime> times{{QDate(2024, 2, 28), QTime(23, 59, 59, 990)}, {QDate(2024, 2, 29), QTime(0, 0, 0, 10)},
+                               {QDate(2024, 2, 29), QTime(0, 0, 1)}};
+        TrafficRecord &record = fixture->window.traffic();
+        record.setClock([&times] { return times.takeFirst(); });
+        for (const char *meaning : {"one", "two", "three"})
+            record.add(TrafficEvent::Request, bytes("05 03"), QString::fromLatin1(meaning));
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("traffic.txt"));
+        const QByteArray old = QByteArray("an earlier log\n").repeated(40);
+        if (oldFile) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
+        }
+        fixture->window.openMonitor();
+        QTimer dialogs;
+        QStringList dialogTexts;
+        connect(&dialogs, &QTimer::timeout, [&] {
+            if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+                dialogTexts << dialog->windowTitle() + ' ' + dialog->findChild<QDialogButtonBox *>()->buttons().first()->text();
+                dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(path); // typed
+                static_cast<QDialog *>(dialog)->accept();
+            }
+        });
+        dialogs.start(20);
+        const rlimit unlimited{RLIM_INFINITY, RLIM_INFINITY}, limited{rlim_t(sizeLimit), RLIM_INFINITY};
+        ::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails instead of ending the test
+        QVERIFY(::setrlimit(RLIMIT_FSIZE, sizeLimit ? &limited : &unlimited) == 0);
+        fixture->window.monitor()->findChildren<QPushButton *>().at(2)->click();
+        ::setrlimit(RLIMIT_FSIZE, &unlimited);
+        // The dialog's own buttons are Qt's, in the window's language too.
+        QCOMPARE(dialogTexts, QStringList{choices.contains("English") ? "Save Save" : "保存 保存(&S)"});
+        QCOMPARE(shownBoxes(), shown.replaceInStrings(QStringLiteral("PATH"), QDir::toNativeSeparators(path)).join(QStringLiteral("; ")) + (shown.isEmpty() ? "" : "; "));
+        // Nothing half written is left behind.
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), oldFile || !sizeLimit ? QStringList{"traffic.txt"} : QStringList());
+        QFile saved(path);
+        if (sizeLimit) {
+            QVERIFY(!oldFile || (saved.open(QIODevice::ReadOnly) && saved.readAll() == old));
+            return;
+        }
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(saved.readAll()).split(QLatin1Char('\n'));
+        QCOMPARE(lines.value(0), QStringLiteral("nvb8140t-tool " NVB_VERSION " traffic log"));
+        QVERIFY2(QRegularExpression(QStringLiteral("^Saved \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d, times in local time, UTC[+-]\\d\\d:\\d\\d \\(.+\\)$"))
+                     .match(lines.value(1)).hasMatch(), qPrintable(lines.value(1)));
+        QCOMPARE(lines.mid(2), (QStringList{"Port " + line.path() + settings, "--- 2024-02-28 ---", "23:59:59.990 -> 05 03  one",
+                                            "--- 2024-02-29 ---", "00:00:00.010 -> 05 03  two", "00:00:01.000 -> 05 03  three", ""}));
     }
 
     void radioGroupIds() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QStringList>
@@ -28,7 +29,11 @@ struct BoxRecorder {
             boxes.append({box->windowTitle(), box->text()});
             if (onBox)
                 onBox(boxes.last());
-            box->done(QMessageBox::Ok);
+            // A question (replace the file?) is answered yes, as a click would.
+            if (QAbstractButton *yes = box->button(QMessageBox::Yes))
+                yes->click();
+            else
+                box->done(QMessageBox::Ok);
         });
         timer.start(20);
     }

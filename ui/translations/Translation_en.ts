@@ -2,6 +2,169 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US" sourcelanguage="zh_CN">
 <context>
+    <name>Qwa</name>
+    <message>
+        <source>表数应为1到21的整数</source>
+        <translation>Meters must be a whole number from 1 to 21</translation>
+    </message>
+    <message>
+        <source>地址应为1到247的整数</source>
+        <translation>Address must be a whole number from 1 to 247</translation>
+    </message>
+    <message>
+        <source>通信频率应为420到675的整数</source>
+        <translation>Frequency must be a whole number from 420 to 675</translation>
+    </message>
+    <message>
+        <source>扩频因子应为0到255的整数</source>
+        <translation>Spreading factor must be a whole number from 0 to 255</translation>
+    </message>
+    <message>
+        <source>发射器数量应为0到255的整数</source>
+        <translation>Number of transmitters must be a whole number from 0 to 255</translation>
+    </message>
+    <message>
+        <source>量程下限应为0到6553.5</source>
+        <translation>Range lower limit must be 0 to 6553.5</translation>
+    </message>
+    <message>
+        <source>量程上限应为0到6553.5</source>
+        <translation>Range upper limit must be 0 to 6553.5</translation>
+    </message>
+    <message>
+        <source>网关ID应为0x0000到0xFFFF的整数</source>
+        <translation>Gateway ID must be a whole number from 0x0000 to 0xFFFF</translation>
+    </message>
+    <message>
+        <source>固件版本应为0x0000到0xFFFF的整数</source>
+        <translation>Firmware version must be a whole number from 0x0000 to 0xFFFF</translation>
+    </message>
+    <message>
+        <source>采集周期应为0到65535的整数</source>
+        <translation>Sampling period must be a whole number from 0 to 65535</translation>
+    </message>
+    <message>
+        <source>模拟输出应为0到65535的整数</source>
+        <translation>Analog output must be a whole number from 0 to 65535</translation>
+    </message>
+    <message>
+        <source>通道应为1到256的整数</source>
+        <translation>Channel must be a whole number from 1 to 256</translation>
+    </message>
+    <message>
+        <source>变送下限应为-3.4e+38到3.4e+38</source>
+        <translation>Output lower limit must be -3.4e+38 to 3.4e+38</translation>
+    </message>
+    <message>
+        <source>变送上限应为-3.4e+38到3.4e+38</source>
+        <translation>Output upper limit must be -3.4e+38 to 3.4e+38</translation>
+    </message>
+    <message>
+        <source>变送下限应为0或绝对值在1.17549435e-38到3.4e+38之间</source>
+        <translation>Output lower limit must be 0 or of a magnitude from 1.17549435e-38 to 3.4e+38</translation>
+    </message>
+    <message>
+        <source>变送上限应为0或绝对值在1.17549435e-38到3.4e+38之间</source>
+        <translation>Output upper limit must be 0 or of a magnitude from 1.17549435e-38 to 3.4e+38</translation>
+    </message>
+    <message>
+        <source>实际值应为0到65.535</source>
+        <translation>Measured current must be 0 to 65.535</translation>
+    </message>
+    <message>
+        <source>自定义输入应为0到25.4</source>
+        <translation>Custom current must be 0 to 25.4</translation>
+    </message>
+    <message>
+        <source>量程下限应小于上限</source>
+        <translation>Range lower limit must be below the upper limit</translation>
+    </message>
+    <message>
+        <source>变送下限应小于上限</source>
+        <translation>Output lower limit must be below the upper limit</translation>
+    </message>
+    <message>
+        <source>开启成功</source>
+        <translation>Enabled</translation>
+    </message>
+    <message>
+        <source>开启失败</source>
+        <translation>Enable failed</translation>
+    </message>
+    <message>
+        <source>超时</source>
+        <translation>Timeout</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Note</translation>
+    </message>
+    <message>
+        <source>停止搜索</source>
+        <translation>Stop search</translation>
+    </message>
+    <message>
+        <source>搜索地址</source>
+        <translation>Search</translation>
+    </message>
+    <message>
+        <source>已停止搜索</source>
+        <translation>Search stopped.</translation>
+    </message>
+    <message>
+        <source>正在搜索，请稍后</source>
+        <translation>Searching, please wait.</translation>
+    </message>
+    <message>
+        <source>搜索完成</source>
+        <translation>Search finished.</translation>
+    </message>
+    <message>
+        <source>停止采集</source>
+        <translation>Stop polling</translation>
+    </message>
+    <message>
+        <source>开始采集</source>
+        <translation>Start polling</translation>
+    </message>
+    <message>
+        <source>内容过长，最多%1字节</source>
+        <translation>Too long: at most %1 bytes</translation>
+    </message>
+    <message>
+        <source>关闭平台调试</source>
+        <translation>Stop platform debugging</translation>
+    </message>
+    <message>
+        <source>打开平台调试</source>
+        <translation>Start platform debugging</translation>
+    </message>
+    <message>
+        <source>请先搜索或广播读取网关地址</source>
+        <translation>Find the gateway&apos;s address first: search, or broadcast read</translation>
+    </message>
+    <message>
+        <source>关闭串口</source>
+        <translation>Close port</translation>
+    </message>
+    <message>
+        <source>打开串口</source>
+        <translation>Open port</translation>
+    </message>
+    <message>
+        <source>打开失败</source>
+        <translation>Cannot open port</translation>
+    </message>
+    <message>
+        <source>串口错误或被占用</source>
+        <translation>The port does not exist or is in use</translation>
+    </message>
+    <message>
+        <source>串口已断开</source>
+        <translation>The port was disconnected</translation>
+    </message>
+</context>
+<context>
     <name>QwaClass</name>
     <message>
         <source>NVB8140T - 网关调试工具</source>
@@ -93,11 +256,11 @@
     </message>
     <message>
         <source>扩频因子</source>
-        <translation>SF</translation>
+        <translation>Spreading factor</translation>
     </message>
     <message>
         <source>网关模式</source>
-        <translation>Mode</translation>
+        <translation>Gateway mode</translation>
     </message>
     <message>
         <source>接收器</source>
@@ -121,11 +284,11 @@
     </message>
     <message>
         <source>修改为</source>
-        <translation>New</translation>
+        <translation>Change to</translation>
     </message>
     <message>
         <source>修改地址</source>
-        <translation>Change</translation>
+        <translation>Change address</translation>
     </message>
     <message>
         <source>广播地址</source>
@@ -133,7 +296,7 @@
     </message>
     <message>
         <source>发射器数量：</source>
-        <translation>Number of emitter:</translation>
+        <translation>Number of transmitters:</translation>
     </message>
     <message>
         <source>串口设置</source>
@@ -157,7 +320,7 @@
     </message>
     <message>
         <source>校准值：</source>
-        <translation>Point:</translation>
+        <translation>Calibration point:</translation>
     </message>
     <message>
         <source>4mA</source>
@@ -169,7 +332,7 @@
     </message>
     <message>
         <source>实际值：</source>
-        <translation>Actual:</translation>
+        <translation>Measured:</translation>
     </message>
     <message>
         <source>mA</source>
@@ -181,7 +344,7 @@
     </message>
     <message>
         <source>电流环输出测试</source>
-        <translation>Loop output test</translation>
+        <translation>Current loop output test</translation>
     </message>
     <message>
         <source>测试</source>
@@ -229,11 +392,11 @@
     </message>
     <message>
         <source>读取通道</source>
-        <translation>Read ch.</translation>
+        <translation>Read channel</translation>
     </message>
     <message>
         <source>修改通道</source>
-        <translation>Write ch.</translation>
+        <translation>Write channel</translation>
     </message>
     <message>
         <source>电流校准</source>
@@ -245,7 +408,7 @@
     </message>
     <message>
         <source>温度（℃）</source>
-        <translation>Temp (℃)</translation>
+        <translation>Temperature (℃)</translation>
     </message>
     <message>
         <source>表数</source>
@@ -253,8 +416,7 @@
     </message>
     <message>
         <source>开始采集</source>
-        <translatorcomment>The slot compares this button&apos;s text with the Chinese literal to decide what to do, and its running-state text is never translated; a translation here would leave the button dead after a switch to English. Keep it in Chinese.</translatorcomment>
-        <translation>开始采集</translation>
+        <translation>Start polling</translation>
     </message>
     <message>
         <source>总线采集</source>
@@ -262,11 +424,11 @@
     </message>
     <message>
         <source>提示：本页面为云平台远程控制的本地界面，采用RS485接口通信。</source>
-        <translation>Note: the cloud&apos;s remote settings, here via RS485.</translation>
+        <translation>Note: this page sets locally, over RS485, what the cloud platform controls remotely.</translation>
     </message>
     <message>
         <source>云平台应当通过串口服务器或者4G接口进行修改</source>
-        <translation>The cloud changes them via serial server or 4G.</translation>
+        <translation>The cloud platform changes them through a serial server or 4G.</translation>
     </message>
     <message>
         <source>读取量程</source>
@@ -294,19 +456,19 @@
     </message>
     <message>
         <source>读取发射器数量</source>
-        <translation>Read emitters</translation>
+        <translation>Read transmitters</translation>
     </message>
     <message>
         <source>修改发射器数量</source>
-        <translation>Write emitters</translation>
+        <translation>Write transmitters</translation>
     </message>
     <message>
         <source>读取网关ID</source>
-        <translation>Read ID</translation>
+        <translation>Read gateway ID</translation>
     </message>
     <message>
         <source>修改网关ID</source>
-        <translation>Write ID</translation>
+        <translation>Write gateway ID</translation>
     </message>
     <message>
         <source>读取固件版本</source>
@@ -318,19 +480,19 @@
     </message>
     <message>
         <source>读取采集周期</source>
-        <translation>Read period</translation>
+        <translation>Read sampling period</translation>
     </message>
     <message>
         <source>修改采集周期</source>
-        <translation>Write period</translation>
+        <translation>Write sampling period</translation>
     </message>
     <message>
         <source>读取模拟输出</source>
-        <translation>Read output</translation>
+        <translation>Read analog output</translation>
     </message>
     <message>
         <source>修改模拟输出</source>
-        <translation>Write output</translation>
+        <translation>Write analog output</translation>
     </message>
     <message>
         <source>平台接口</source>
@@ -346,23 +508,23 @@
     </message>
     <message>
         <source>设备属性：</source>
-        <translation>Property:</translation>
+        <translation>Device property:</translation>
     </message>
     <message>
         <source>设备密钥：</source>
-        <translation>Secret:</translation>
+        <translation>Device secret:</translation>
     </message>
     <message>
         <source>设备名称：</source>
-        <translation>Name:</translation>
+        <translation>Device name:</translation>
     </message>
     <message>
         <source>阿里云模式</source>
-        <translation>Aliyun</translation>
+        <translation>Alibaba Cloud</translation>
     </message>
     <message>
         <source>通用MQTT模式</source>
-        <translation>Generic</translation>
+        <translation>Generic MQTT</translation>
     </message>
     <message>
         <source>确认</source>
@@ -370,20 +532,19 @@
     </message>
     <message>
         <source>发布主题：</source>
-        <translation>Publish:</translation>
+        <translation>Publish topic:</translation>
     </message>
     <message>
         <source>订阅主题：</source>
-        <translation>Subscribe:</translation>
+        <translation>Subscribe topic:</translation>
     </message>
     <message>
         <source>连接云平台</source>
-        <translation>Connect</translation>
+        <translation>Connect to cloud</translation>
     </message>
     <message>
         <source>打开平台调试</source>
-        <translatorcomment>The slot compares this button&apos;s text with the Chinese literal to decide what to do, and its running-state text is never translated; a translation here would leave the button dead after a switch to English. Keep it in Chinese.</translatorcomment>
-        <translation>打开平台调试</translation>
+        <translation>Start platform debugging</translation>
     </message>
     <message>
         <source>MQTT配置</source>
@@ -449,6 +610,10 @@
         <translation>Exception %1 %2</translation>
     </message>
     <message>
+        <source>网关应答 %1</source>
+        <translation>Gateway answered %1</translation>
+    </message>
+    <message>
         <source>无应答</source>
         <translation>No reply</translation>
     </message>
@@ -485,8 +650,8 @@
         <translation>Note</translation>
     </message>
     <message>
-        <source>无法写入 %1</source>
-        <translation>Cannot write %1</translation>
+        <source>无法写入 %1：%2</source>
+        <translation>Could not save %1: %2</translation>
     </message>
 </context>
 </TS>

@@ -2,6 +2,169 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN" sourcelanguage="zh_CN">
 <context>
+    <name>Qwa</name>
+    <message>
+        <source>表数应为1到21的整数</source>
+        <translation>表数应为1到21的整数</translation>
+    </message>
+    <message>
+        <source>地址应为1到247的整数</source>
+        <translation>地址应为1到247的整数</translation>
+    </message>
+    <message>
+        <source>通信频率应为420到675的整数</source>
+        <translation>通信频率应为420到675的整数</translation>
+    </message>
+    <message>
+        <source>扩频因子应为0到255的整数</source>
+        <translation>扩频因子应为0到255的整数</translation>
+    </message>
+    <message>
+        <source>发射器数量应为0到255的整数</source>
+        <translation>发射器数量应为0到255的整数</translation>
+    </message>
+    <message>
+        <source>量程下限应为0到6553.5</source>
+        <translation>量程下限应为0到6553.5</translation>
+    </message>
+    <message>
+        <source>量程上限应为0到6553.5</source>
+        <translation>量程上限应为0到6553.5</translation>
+    </message>
+    <message>
+        <source>网关ID应为0x0000到0xFFFF的整数</source>
+        <translation>网关ID应为0x0000到0xFFFF的整数</translation>
+    </message>
+    <message>
+        <source>固件版本应为0x0000到0xFFFF的整数</source>
+        <translation>固件版本应为0x0000到0xFFFF的整数</translation>
+    </message>
+    <message>
+        <source>采集周期应为0到65535的整数</source>
+        <translation>采集周期应为0到65535的整数</translation>
+    </message>
+    <message>
+        <source>模拟输出应为0到65535的整数</source>
+        <translation>模拟输出应为0到65535的整数</translation>
+    </message>
+    <message>
+        <source>通道应为1到256的整数</source>
+        <translation>通道应为1到256的整数</translation>
+    </message>
+    <message>
+        <source>变送下限应为-3.4e+38到3.4e+38</source>
+        <translation>变送下限应为-3.4e+38到3.4e+38</translation>
+    </message>
+    <message>
+        <source>变送上限应为-3.4e+38到3.4e+38</source>
+        <translation>变送上限应为-3.4e+38到3.4e+38</translation>
+    </message>
+    <message>
+        <source>变送下限应为0或绝对值在1.17549435e-38到3.4e+38之间</source>
+        <translation>变送下限应为0或绝对值在1.17549435e-38到3.4e+38之间</translation>
+    </message>
+    <message>
+        <source>变送上限应为0或绝对值在1.17549435e-38到3.4e+38之间</source>
+        <translation>变送上限应为0或绝对值在1.17549435e-38到3.4e+38之间</translation>
+    </message>
+    <message>
+        <source>实际值应为0到65.535</source>
+        <translation>实际值应为0到65.535</translation>
+    </message>
+    <message>
+        <source>自定义输入应为0到25.4</source>
+        <translation>自定义输入应为0到25.4</translation>
+    </message>
+    <message>
+        <source>量程下限应小于上限</source>
+        <translation>量程下限应小于上限</translation>
+    </message>
+    <message>
+        <source>变送下限应小于上限</source>
+        <translation>变送下限应小于上限</translation>
+    </message>
+    <message>
+        <source>开启成功</source>
+        <translation>开启成功</translation>
+    </message>
+    <message>
+        <source>开启失败</source>
+        <translation>开启失败</translation>
+    </message>
+    <message>
+        <source>超时</source>
+        <translation>超时</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>停止搜索</source>
+        <translation>停止搜索</translation>
+    </message>
+    <message>
+        <source>搜索地址</source>
+        <translation>搜索地址</translation>
+    </message>
+    <message>
+        <source>已停止搜索</source>
+        <translation>已停止搜索</translation>
+    </message>
+    <message>
+        <source>正在搜索，请稍后</source>
+        <translation>正在搜索，请稍后</translation>
+    </message>
+    <message>
+        <source>搜索完成</source>
+        <translation>搜索完成</translation>
+    </message>
+    <message>
+        <source>停止采集</source>
+        <translation>停止采集</translation>
+    </message>
+    <message>
+        <source>开始采集</source>
+        <translation>开始采集</translation>
+    </message>
+    <message>
+        <source>内容过长，最多%1字节</source>
+        <translation>内容过长，最多%1字节</translation>
+    </message>
+    <message>
+        <source>关闭平台调试</source>
+        <translation>关闭平台调试</translation>
+    </message>
+    <message>
+        <source>打开平台调试</source>
+        <translation>打开平台调试</translation>
+    </message>
+    <message>
+        <source>请先搜索或广播读取网关地址</source>
+        <translation>请先搜索或广播读取网关地址</translation>
+    </message>
+    <message>
+        <source>关闭串口</source>
+        <translation>关闭串口</translation>
+    </message>
+    <message>
+        <source>打开串口</source>
+        <translation>打开串口</translation>
+    </message>
+    <message>
+        <source>打开失败</source>
+        <translation>打开失败</translation>
+    </message>
+    <message>
+        <source>串口错误或被占用</source>
+        <translation>串口错误或被占用</translation>
+    </message>
+    <message>
+        <source>串口已断开</source>
+        <translation>串口已断开</translation>
+    </message>
+</context>
+<context>
     <name>QwaClass</name>
     <message>
         <source>NVB8140T - 网关调试工具</source>
@@ -447,6 +610,10 @@
         <translation>异常 %1 %2</translation>
     </message>
     <message>
+        <source>网关应答 %1</source>
+        <translation>网关应答 %1</translation>
+    </message>
+    <message>
         <source>无应答</source>
         <translation>无应答</translation>
     </message>
@@ -483,8 +650,8 @@
         <translation>提示</translation>
     </message>
     <message>
-        <source>无法写入 %1</source>
-        <translation>无法写入 %1</translation>
+        <source>无法写入 %1：%2</source>
+        <translation>无法写入 %1：%2</translation>
     </message>
 </context>
 </TS>
