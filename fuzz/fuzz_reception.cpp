@@ -94,9 +94,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         case 0: {
             const std::uint8_t pick = in.byte();
             const char *slot = kButtons[pick % (sizeof kButtons / sizeof kButtons[0])];
-            // The cloud texts fill at most what a frame holds; a longer one is refused with a box.
-            if (pick & 0x80)
-                setText(ui.lineEdit_AT3, QString::fromLatin1(in.bytes(in.byte() % 40)));
+            // Printable ASCII that fits a frame: a longer text is refused with a modal box,
+            // which would hold the run.
+            if (pick & 0x80) {
+                QByteArray text = in.bytes(in.byte() % 40);
+                for (char &c : text)
+                    c = char(' ' + std::uint8_t(c) % 95);
+                setText(ui.lineEdit_AT3, QString::fromLatin1(text));
+            }
             QMetaObject::invokeMethod(w, slot, Qt::DirectConnection);
             ++requests;
             break;
