@@ -18,6 +18,7 @@
 #include "fuzzinput.h"
 #include "qwa.h"
 #include "requestcodes.h"
+#include "settings.h"
 
 namespace {
 
@@ -54,6 +55,7 @@ const char *const kButtons[] = {
     "on_pushButton_AT1_clicked", "on_pushButton_AT3_clicked", "on_pushButton_AT5_clicked",
     "caijihanshu",
 };
+const char *const kAcquisitionTick = kButtons[sizeof kButtons / sizeof kButtons[0] - 1];
 
 const char *const kMeterTexts[] = {"", "0", "1", "2", "7", "21", "22", "-1", "-2147483648",
                                    "2147483647", "1000000", "abc", " 5", "0x10", "٣"};
@@ -102,6 +104,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                     c = char(' ' + std::uint8_t(c) % 95);
                 setText(ui.lineEdit_AT3, QString::fromLatin1(text));
             }
+            // The acquisition's tick runs only on a count the start accepted, and the field
+            // is locked while it runs.
+            if (slot == kAcquisitionTick && !wireValue(Rule::Meters, ui.lineshuliang->text()))
+                break;
             QMetaObject::invokeMethod(w, slot, Qt::DirectConnection);
             ++requests;
             break;
