@@ -52,16 +52,17 @@ void Qwa::on_Btocaiji_clicked()
 void Qwa::caijihanshu()
 {
     awaitReply(Code::Acquisition);
-    const int meters = ui.lineshuliang->text().toInt(nullptr, 10);
+    // The count was checked at the start and its field is locked since.
+    const unsigned meters = static_cast<unsigned>(ui.lineshuliang->text().toInt(nullptr, 10));
     const auto registers = static_cast<std::uint8_t>(2 * meters);
     sendFrameKeep(buildReadRequest(txFrame, targetAddress(), GatewayRegister::MeterBlock, registers));
     pulseProgressBar();
 }
 
-// The reception has taken 4 bytes a meter plus 5 and checked their CRC.
+// The link has checked the reply against the poll: four bytes a meter.
 void Qwa::handleAcquisitionReply(const std::uint8_t *reply, int n)
 {
-    const int meters = std::clamp((n - 5) / 4, 0, kMaxMeters);
+    const int meters = std::clamp((n - readReplyLength(0)) / kMeterValueBytes, 0, kMaxMeters);
     ui.tableWidget->clearContents();
     for (int index = 0; index < meters; ++index) {
         const QString text = meterText(reply, index, tr("超时"));

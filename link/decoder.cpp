@@ -54,6 +54,9 @@ const Setting *wholeSetting(std::uint16_t first, int count)
 // "parity = none, address = 1": whole settings by name, a register outside them by number.
 QString registerList(std::uint16_t first, const QVector<std::uint32_t> &values)
 {
+    // A read of no registers has an answer too, and it must not show as none.
+    if (values.isEmpty())
+        return QStringLiteral("no registers");
     QStringList parts;
     for (int i = 0; i < values.size();) {
         const auto reg = static_cast<std::uint16_t>(first + i);

@@ -89,6 +89,7 @@ private slots:
         row("read half a pair", rtu("01 03 03 E9 00 01"), rtu("01 03 02 00 2D"), "read 0x03E9 range, 1 register", "0x03E9 = 4.5");
         row("settings", rtu("01 03 00 01 00 02"), rtu("01 03 04 00 05 00 02"), "read 0x0001 address, 2 registers",
             "address = 5, baud rate = 9600");
+        row("no registers", rtu("01 03 00 05 00 00"), rtu("01 03 00"), "read 0x0005, 0 registers", "no registers");
         row("meters", rtu("01 03 00 04 00 04"), rtu("01 03 08 41 BC 00 00 FF FF FF FF"), "read meters 1..2", "meters: 23.5000, timeout");
         row("broadcast", rtu("00 03 00 01 00 01"), rtu("05 03 02 00 05"), "broadcast read 0x0001 address", "address = 5");
         row("write", rtu("01 10 00 01 00 01 02 00 05"), rtu("01 10 00 01 00 01"), "write address = 5", "address written");
