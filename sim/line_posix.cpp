@@ -10,10 +10,13 @@
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
+// openpty: pty.h on Linux, libutil.h on FreeBSD, util.h on macOS and the other BSDs
 #if __has_include(<pty.h>)
 #include <pty.h>
+#elif __has_include(<libutil.h>)
+#include <libutil.h>
 #else
-#include <util.h> // openpty on the BSDs and macOS
+#include <util.h>
 #endif
 
 namespace {
@@ -132,8 +135,8 @@ std::unique_ptr<LineBackend> openPseudoTerminalLine(QString *path, QString *erro
 
 // termios rather than QSerialPort, which the other systems use: with parity on, termios
 // checks it and leaves out a byte that fails (INPCK, IGNPAR), so a master set to the wrong
-// parity goes unanswered as by the gateway. QSerialPort sets IGNPAR without INPCK, which
-// takes such bytes as good, and Qt 6 has no way to ask otherwise.
+// parity goes unanswered. QSerialPort sets IGNPAR without INPCK, which takes such bytes as
+// good, and Qt 6 has no way to ask otherwise.
 std::unique_ptr<LineBackend> openSystemSerialLine(const QString &path, const SerialSettings &settings, QString *error)
 {
     speed_t speed = B9600;
