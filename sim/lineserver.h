@@ -7,8 +7,10 @@
 #include <chrono>
 #include <deque>
 #include <functional>
+#include <memory>
 
 class GatewaySimulator;
+class LineBackend;
 struct Exchange;
 
 struct SerialSettings
@@ -22,7 +24,9 @@ struct SerialSettings
 // Puts a GatewaySimulator on a line: a pseudo-terminal of its own or a serial
 // port. Reads what arrives, tells the model when the line has been silent for
 // the idle gap, and writes the reply pieces when their delays are over.
-// Single-threaded, plain POSIX; serve() may run on a thread of its own.
+// Single-threaded and free of system calls: the line backends (linebackend.h)
+// hold those. serve() may run on a thread of its own, except on a port opened
+// through QSerialPort, which stays with the thread that opened it.
 class LineServer
 {
 public:
@@ -37,9 +41,13 @@ public:
     LineServer(const LineServer &) = delete;
     LineServer &operator=(const LineServer &) = delete;
 
-    // A new pseudo-terminal; path() is the name a client opens.
+    // A new pseudo-terminal; path() is the name a client opens. Fails where the
+    // system has none (Windows).
     bool openPseudoTerminal(QString *error);
+    // termios where POSIX is, QSerialPort elsewhere (COM5 on Windows).
     bool openSerialPort(const QString &path, const SerialSettings &settings, QString *error);
+    // Through QSerialPort on every system: what openSerialPort does where there is no termios.
+    bool openQtSerialPort(const QString &path, const SerialSettings &settings, QString *error);
     QString path() const { return m_path; }
 
     // Silence after which a burst counts as finished (cloud frames end there).
@@ -67,11 +75,10 @@ private:
     void sendDue();
     void writeAll(const QByteArray &bytes);
     void log(const QString &direction, const QByteArray &bytes, const QString &text);
-    void closeLine();
+    bool takeSerialLine(std::unique_ptr<LineBackend> line, const QString &path, const SerialSettings &settings);
 
     GatewaySimulator &m_simulator;
-    int m_fd = -1;
-    int m_keptSlave = -1; // our own open slave fd keeps the pty alive between clients
+    std::unique_ptr<LineBackend> m_line;
     QString m_path;
     int m_idleGapMs = 30;
     std::function<void(const QString &)> m_log;

@@ -19,15 +19,16 @@ void requestStop(int)
     g_stop.store(true);
 }
 
+// std::signal, not sigaction: the program builds wherever Qt does. Each wait of the
+// serve loop is at most 100 ms, so no call needs to be interrupted to stop in time.
 void installSignals()
 {
-    struct sigaction action{};
-    action.sa_handler = requestStop;
-    sigemptyset(&action.sa_mask);
-    // No SA_RESTART: poll() returns at once with EINTR.
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    std::signal(SIGINT, requestStop);
+    std::signal(SIGTERM, requestStop);
+#ifdef SIGPIPE
+    // A reader of stdout or stderr that goes away must not end the program.
     std::signal(SIGPIPE, SIG_IGN);
+#endif
 }
 
 // Errors and status go to stderr; stdout is kept for what scripts read.

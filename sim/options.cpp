@@ -113,7 +113,7 @@ struct Option
 
 // In the order --help lists them.
 const Option kOptions[] = {
-    {"port", "PATH", "Serve this serial port instead of a pseudo-terminal.", checkPort},
+    {"port", "PATH", "Serve this serial port (/dev/ttyUSB0, COM5) instead of a pseudo-terminal.", checkPort},
     {"baud", "N", "1200, 2400, 4800, 9600, 19200, 38400, 57600 or 115200 (default 9600).", checkBaud},
     {"parity", "N|O|E", "None, odd or even (default N).", checkParity},
     {"data", "8|7", "Data bits (default 8).",
@@ -150,7 +150,9 @@ void addOptions(QCommandLineParser *parser)
     parser->setApplicationDescription(QStringLiteral(
         "Stands in for NVB8140T gateways on an RS485 line, to try nvb8140t-tool without\n"
         "hardware. By default it creates a pseudo-terminal, prints its path and an\n"
-        "NVB_EXTRA_PORTS= line for the tool, and serves until Ctrl-C.\n"
+        "NVB_EXTRA_PORTS= line for the tool, and serves until Ctrl-C. Windows has no\n"
+        "pseudo-terminals: there, serve one end of a virtual null-modem pair with\n"
+        "--port COM5 and open the other end in the tool.\n"
         "\n"
         "--baud, --parity, --data and --stop set up the serial port of --port. Each\n"
         "fault is decided per frame by a generator seeded with --seed.\n"

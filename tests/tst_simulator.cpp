@@ -65,6 +65,37 @@ void expectExit(const QStringList &arguments, int status, const QString &message
         QVERIFY2(sim.err.count('\n') == 2 && sim.err.contains("--help") && sim.out.isEmpty(), sim.out + sim.err);
 }
 
+// The request written on a pty whose slave the simulator serves as a serial port, through
+// QSerialPort or termios: the bytes that came back, and the server's log, which ends with
+// the far end hung up.
+QByteArray servedOn(const QString &backend, const SimulatorSettings &settings, const QByteArray &request, QString *log)
+{
+    GatewaySimulator simulator(settings);
+    LineServer server(simulator);
+    PtyLine far;
+    QString error;
+    const bool opened = backend == "QSerialPort" ? server.openQtSerialPort(far.path(), SerialSettings(), &error)
+                                                 : server.openSerialPort(far.path(), SerialSettings(), &error);
+    if (!opened) {
+        *log = error;
+        return {};
+    }
+    server.setTrafficLog([log](const QString &line) { *log += line + '\n'; });
+    far.write(request);
+    QByteArray got;
+    // Past the idle gap and the gap of a split reply.
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 300) {
+        server.serveOnce(5);
+        got += far.read(-1, 1);
+    }
+    far.hangUp();
+    for (int round = 0; round < 3; ++round)
+        server.serveOnce(10);
+    return got;
+}
+
 } // namespace
 
 class SimulatorTest : public QObject
@@ -252,9 +283,10 @@ private slots:
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<QString>("log"); // part of the frames' meanings and [faults]
         QTest::addColumn<QList<int>>("pieces"); // pairs: bytes fed, reply bytes by then; none: all at once
+        QTest::addColumn<QString>("served"); // through this serial backend on a pty; empty: the model alone
         const auto row = [](const char *name, const char *options, const QByteArray &request, const QByteArray &reply,
-                            const char *log = "", const QList<int> &pieces = {}) {
-            QTest::newRow(name) << QString(options) << request << reply << QString::fromUtf8(log) << pieces;
+                            const char *log = "", const QList<int> &pieces = {}, const char *served = "") {
+            QTest::newRow(name) << QString(options) << request << reply << QString::fromUtf8(log) << pieces << QString(served);
         };
         const QByteArray poll = bytes("00 03 00 01 00 01 D4 1B"), read = rtu("01 03 03 EC 00 01"), answer = rtu("01 03 02 00 07");
         const QByteArray point = bytes("AA 07 E7 28 AC 0F AA"), baud = rtu("01 10 00 02 00 01 02 00 03"); // 4 mA, 4.012 measured
@@ -296,6 +328,15 @@ private slots:
         row("noise bytes", "", bytes("11 22 33") + read, answer, "ignored 3 byte(s): no known frame", {11, 7});
         row("a read with a bad CRC", "", bytes("01 03 00 03 00 01 74 4A") + read, answer, "ignored 8 byte(s): bad CRC", {16, 7});
         row("no closing AA", "", bytes("AA 04 0C 55") + read, answer, "", {12, 7});
+        // The same bytes on a serial port, as the program serves one: QSerialPort (Windows' only way) and termios.
+        // Each ends with the far end gone, which the log says once.
+        const char *readLog = "rx 01 03 03 EC 00 01 45 BB  read 0x03EC spreading factor -> spreading factor = 7\n";
+        row("read, QSerialPort", "", read, answer, readLog, {}, "QSerialPort");
+        row("write and read back, QSerialPort", "", rtu("01 10 03 E9 00 02 04 00 28 00 C8") + rtu("01 03 03 E9 00 02"),
+            rtu("01 10 03 E9 00 02") + rtu("01 03 04 00 28 00 C8"), "range written", {}, "QSerialPort");
+        row("split reply, QSerialPort", "--split", read, answer, "[split ", {}, "QSerialPort");
+        row("cloud text at the pause, QSerialPort", "", bytes("64 64 02 72 31 32"), "OK\r\n", "tx 4F 4B 0D 0A\n", {}, "QSerialPort");
+        row("read, termios", "", read, answer, readLog, {}, "termios");
     }
     void exchanges()
     {
@@ -304,9 +345,16 @@ private slots:
         QFETCH(QByteArray, reply);
         QFETCH(QString, log);
         QFETCH(QList<int>, pieces);
+        QFETCH(QString, served);
         SimOptions parsed;
         QString error;
         QCOMPARE(int(parseCommandLine(("sim " + options).split(' ', Qt::SkipEmptyParts), &parsed, &error)), int(ParseOutcome::Run));
+        if (!served.isEmpty()) {
+            QString traffic;
+            QCOMPARE(servedOn(served, parsed.simulator, request, &traffic).toHex(' '), reply.toHex(' '));
+            QVERIFY2(traffic.contains(log) && traffic.count(" -- line hung up") == 1, qPrintable(traffic));
+            return;
+        }
         GatewaySimulator sim(parsed.simulator);
         QList<Exchange> exchanges;
         for (int i = 0, at = 0; i < qMax(1, pieces.size() / 2); at += pieces.value(2 * i++)) {
