@@ -12,15 +12,11 @@
 #include <vector>
 
 #include "fuzzinput.h"
+#include "frames.h"
 #include "link.h"
 #include "replycheck.h"
 
 namespace {
-
-const std::uint8_t *bytesOf(const QByteArray &frame)
-{
-    return reinterpret_cast<const std::uint8_t *>(frame.constData());
-}
 
 std::uint8_t at(const QByteArray &frame, int i)
 {

@@ -118,6 +118,13 @@ LinkResult Link::exchange(const LinkRequest &request, const std::atomic<bool> *s
         wait.exec();
         look();
     }
+    // A frame that gets no answer ends where the line goes quiet: a program that
+    // stops right after it keeps the line that long first.
+    if (result.outcome == LinkResult::Sent) {
+        QEventLoop quiet;
+        QTimer::singleShot(int(std::max<qint64>(0, m_quietUntil - m_clock.elapsed())), &quiet, &QEventLoop::quit);
+        quiet.exec();
+    }
     return result;
 }
 
