@@ -89,9 +89,7 @@ QString cellText(const QTableWidget *table, int row, int column)
 // What the window shows for meter m (from 1) of a read reply.
 QString sentValue(const QByteArray &reply, int m)
 {
-    const auto *value = reinterpret_cast<const std::uint8_t *>(reply.constData()) + 3 + 4 * (m - 1);
-    const bool silent = std::memcmp(value, "\xFF\xFF\xFF\xFF", 4) == 0;
-    return silent ? QStringLiteral("超时") : QString::asprintf("%.4f", double(floatFromBigEndian(value)));
+    return meterText(bytesOf(reply), m - 1, QStringLiteral("超时"));
 }
 
 // Hashes of the cells, not the cells, so that keeping one per poll does not
@@ -246,7 +244,7 @@ struct Traffic {
         Poll &poll = faultyPolls[reply.poll];
         poll.finished = !reply.unsent && !windowClosed;
         const auto *bytes = reinterpret_cast<const std::uint8_t *>(reply.bytes.constData());
-        const bool read = reply.bytes.size() == replyLength && bytes[0] == 0x01 && bytes[1] == 0x03;
+        const bool read = reply.bytes.size() == replyLength && bytes[Field::Address] == 1 && bytes[Field::Function] == kModbusRead;
         if (read)
             poll.table = sentKey(reply.bytes, meters);
         poll.intact = poll.finished && read && crcTrailerMatches(bytes, reply.bytes.size());
@@ -386,7 +384,7 @@ int main(int argc, char *argv[])
     }
     Traffic traffic;
     traffic.meters = meters;
-    traffic.replyLength = 4 * meters + 5;
+    traffic.replyLength = readReplyLength(2 * meters);
     traffic.faulty = faulty;
     // About one poll a second; reserved now so that the bookkeeping stays out of the memory figure.
     std::vector<TableKey> shownTables;

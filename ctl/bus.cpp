@@ -4,19 +4,6 @@
 
 #include "decoder.h"
 
-namespace {
-
-QSerialPort::Parity parityOf(char parity)
-{
-    switch (parity) {
-    case 'O': return QSerialPort::OddParity;
-    case 'E': return QSerialPort::EvenParity;
-    default: return QSerialPort::NoParity;
-    }
-}
-
-} // namespace
-
 Bus::Bus(int timeoutMs, int retries, bool verbose, const std::atomic<bool> *stop)
     : m_timeoutMs(timeoutMs)
     , m_retries(retries)

@@ -23,19 +23,6 @@ constexpr int kPollPeriodMs = 1000;
 // Set by SIGINT and SIGTERM while polling.
 std::atomic<bool> g_stop{false};
 
-void requestStop(int)
-{
-    g_stop.store(true);
-}
-
-// std::signal, not sigaction: the program builds wherever Qt does. The flag is
-// looked at between slices of every wait, so no call needs to be interrupted.
-void stopOnSignals()
-{
-    std::signal(SIGINT, requestStop);
-    std::signal(SIGTERM, requestStop);
-}
-
 void complain(const QString &line)
 {
     std::fprintf(stderr, "nvb8140t-ctl: %s\n", line.toLocal8Bit().constData());
@@ -313,7 +300,7 @@ int outputLost()
 int runCommand(const CtlOptions &options)
 {
     if (options.command == Command::Poll)
-        stopOnSignals();
+        stopOnSignals(&g_stop);
     Bus bus(options.timeoutMs, options.retries, options.verbose, &g_stop);
     QString error;
     if (!bus.open(options.port, options.baud, options.parity, &error)) {

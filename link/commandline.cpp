@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 
+#include <csignal>
 #include <cstdio>
 
 void addHelpAndVersion(QCommandLineParser *parser)
@@ -60,4 +61,20 @@ bool printHelpOrVersion(ParseOutcome outcome, const QString &help, const QString
     std::fputs(text.toLocal8Bit().constData(), stdout);
     std::fflush(stdout);
     return true;
+}
+
+namespace {
+std::atomic<bool> *g_stopFlag = nullptr;
+
+void requestStop(int)
+{
+    g_stopFlag->store(true);
+}
+} // namespace
+
+void stopOnSignals(std::atomic<bool> *flag)
+{
+    g_stopFlag = flag;
+    std::signal(SIGINT, requestStop);
+    std::signal(SIGTERM, requestStop);
 }

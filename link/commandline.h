@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
+
 class QCommandLineParser;
 
 enum class ParseOutcome { Run, Help, Version, UsageError };
@@ -13,6 +15,10 @@ void addHelpAndVersion(QCommandLineParser *parser);
 
 // For Help and Version: prints that text on stdout and returns true; false for the others.
 bool printHelpOrVersion(ParseOutcome outcome, const QString &help, const QString &version);
+
+// SIGINT and SIGTERM set the flag. Through std::signal, not sigaction, so the
+// programs build wherever Qt does: their waits look at the flag in short slices.
+void stopOnSignals(std::atomic<bool> *flag);
 
 // A whole number in decimal from low to high, surrounding spaces allowed.
 bool parseInt(const QString &text, int low, int high, int *value);

@@ -23,6 +23,15 @@ constexpr int kStopSliceMs = 50;
 
 } // namespace
 
+QSerialPort::Parity parityOf(char letter)
+{
+    switch (letter) {
+    case 'O': return QSerialPort::OddParity;
+    case 'E': return QSerialPort::EvenParity;
+    default: return QSerialPort::NoParity;
+    }
+}
+
 Link::Link(QObject *parent)
     : QObject(parent)
 {

@@ -24,6 +24,9 @@ struct LinkRequest {
     bool anySender = false; // the reply names its sender (the address search)
 };
 
+// The parity of a line by its letter: N, O or E.
+QSerialPort::Parity parityOf(char letter);
+
 // What became of a request.
 struct LinkResult {
     enum Outcome : std::uint8_t {

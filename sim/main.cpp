@@ -14,17 +14,10 @@ namespace {
 
 std::atomic<bool> g_stop{false};
 
-void requestStop(int)
-{
-    g_stop.store(true);
-}
-
-// std::signal, not sigaction: the program builds wherever Qt does. Each wait of the
-// serve loop is at most 100 ms, so no call needs to be interrupted to stop in time.
+// Each wait of the serve loop is at most 100 ms, so the stop flag is seen in time.
 void installSignals()
 {
-    std::signal(SIGINT, requestStop);
-    std::signal(SIGTERM, requestStop);
+    stopOnSignals(&g_stop);
 #ifdef SIGPIPE
     // A reader of stdout or stderr that goes away must not end the program.
     std::signal(SIGPIPE, SIG_IGN);

@@ -2,6 +2,7 @@
 // loop runs: the waits are QSerialPort's own blocking ones.
 #include "linebackend.h"
 #include "lineserver.h"
+#include "link.h"
 
 #include <QSerialPort>
 
@@ -48,15 +49,6 @@ public:
         return static_cast<int>(bytes.size() - left);
     }
 };
-
-QSerialPort::Parity parityOf(char parity)
-{
-    switch (parity) {
-    case 'O': return QSerialPort::OddParity;
-    case 'E': return QSerialPort::EvenParity;
-    default: return QSerialPort::NoParity;
-    }
-}
 
 } // namespace
 
