@@ -167,13 +167,8 @@ void EndToEndTest::writtenThenReadBack()
     QVERIFY(answered(qPrintable(write)));
     for (const QString &reg : stored.split(' '))
         QCOMPARE(int(slave->reg(reg.left(4).toInt(nullptr, 16))), reg.mid(5).toInt(nullptr, 16));
-    for (const QString &input : inputs) {
-        QWidget *field = fixture.window.findChild<QWidget *>(input.section(QLatin1Char('='), 0, 0));
-        if (auto *edit = qobject_cast<QLineEdit *>(field))
-            edit->clear();
-        else
-            static_cast<QComboBox *>(field)->setCurrentIndex(-1);
-    }
+    for (const QString &input : inputs) // an empty field, or no item chosen
+        fixture.put(input.section(QLatin1Char('='), 0, 0) + QLatin1Char('='));
     QVERIFY(answered(qPrintable(read)));
     for (const QString &input : inputs)
         QCOMPARE(fixture.shown(input), WindowFixture::valueOf(input));
@@ -181,9 +176,9 @@ void EndToEndTest::writtenThenReadBack()
     QCOMPARE(slave->failed, 0);
 }
 
-// Found by a search and a broadcast read, moved to another address, after which a
-// change reaches neither gateway until it is found again; the table and the
-// cloud settings as the gateway keeps them.
+// Found by a search and a broadcast read, moved to another address and found
+// there again; the cloud settings as the gateway keeps them. Writes refused
+// without a gateway and the meter table are checked in tst_requests.
 void EndToEndTest::simulatedBus()
 {
     QVERIFY(onSimulator());
@@ -196,20 +191,6 @@ void EndToEndTest::simulatedBus()
     QVERIFY(answered("Btoguangbo"));
     QCOMPARE(itemTexts(addresses), (QStringList{"3", "3"}));
     QCOMPARE(shown("linedizhi"), QStringLiteral("3"));
-
-    const float temperatures[] = {21.5f, -4.25f, 0.0f, 99.125f, 18.0f};
-    for (int m = 0; m < 5; ++m)
-        gateway.meters[m].temperature = temperatures[m];
-    fixture.type("lineshuliang", QStringLiteral("5"));
-    fixture.click("Btocaiji");
-    auto *table = fixture.child<QTableWidget>("tableWidget");
-    QTRY_VERIFY_WITH_TIMEOUT(table->item(4, 1), 4000);
-    fixture.click("Btocaiji");
-    QStringList cells;
-    for (int m = 0; m < 5; ++m)
-        cells << table->item(m, 0)->text() + QLatin1Char('=') + table->item(m, 1)->text();
-    QCOMPARE(cells, (QStringList{"1=21.5000", "2=-4.2500", "3=超时", "4=99.1250", "5=18.0000"}));
-    settle(1300);
 
     const char *const writes[][3] = {{"pushButton_AT1", "lineEdit_AT1", "cn-shanghai"}, {"pushButton_AT3", "lineEdit_AT3", "s3cr3t"},
                                      {"pushButton_AT5", "lineEdit_AT5", "/sys/up"}, {"pushButton_AT6", "lineEdit_AT6", "/sys/down"}};
@@ -226,15 +207,6 @@ void EndToEndTest::simulatedBus()
     QVERIFY(answered("Btoxiugai"));
     QCOMPARE(int(gateway.address), 9);
     QCOMPARE(addresses->count(), 0);
-    GatewayState &other = *bus.simulator.gatewayAt(200);
-    const std::uint16_t bauds[] = {gateway.baudCode, other.baudCode};
-    fixture.put(QStringLiteral("combotelv2=2400"));
-    boxes.clear();
-    fixture.click("BtoxiugaiB");
-    settle(300);
-    QCOMPARE(boxes.texts(), QStringList{"请先搜索或广播读取网关地址"});
-    QCOMPARE(gateway.baudCode, bauds[0]);
-    QCOMPARE(other.baudCode, bauds[1]);
     QVERIFY(answered("Btoguangbo"));
     QCOMPARE(itemTexts(addresses), QStringList{"9"});
     fixture.type("lineSampleRate", QString());

@@ -15,12 +15,7 @@ QByteArray crc(const char *hex)
 
 LinkRequest request(const QByteArray &frame, int timeoutMs = 300, int retries = 0, bool anySender = false)
 {
-    LinkRequest asked;
-    asked.frame = frame;
-    asked.timeoutMs = timeoutMs;
-    asked.retries = retries;
-    asked.anySender = anySender;
-    return asked;
+    return {frame, 0, timeoutMs, retries, anySender};
 }
 
 } // namespace
@@ -240,9 +235,8 @@ void LinkTest::lateReplies()
     settle(waitMs);
     // The second reply a little after the next request would have been free to go.
     for (int i = 0; i < replies; ++i) {
-        if (i == 1) {
+        if (i == 1)
             QVERIFY(line->expectSilence(100));
-        }
         line->write(firstAnswer);
     }
     QStringList seen;

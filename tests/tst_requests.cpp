@@ -138,12 +138,8 @@ void RequestsTest::requests_data()
                                                  << QByteArray() << kNoGateway << 0 << -1;
     modbus("address 5 to 9", "Btoxiugai", {"linegaidizhi=9"}, "05 10 00 01 00 01 02 00 09", 0x03);
     modbus("address 247", "Btoxiugai", {"linegaidizhi=247"}, "05 10 00 01 00 01 02 00 F7", 0x03);
-    for (const char *address : {"", "abc", "0", "248", "300", "2.5"})
-        refused(qPrintable(QStringLiteral("address '%1'").arg(address)), "Btoxiugai",
-                {QStringLiteral("linegaidizhi=") + address}, "地址应为1到247的整数");
-    modbus("parity even", "BtoxiugaiJ", {"comjiaoyanwei2=偶校验"}, "05 10 00 00 00 01 02 00 02", 0x06);
+    refused("address 248", "Btoxiugai", {"linegaidizhi=248"}, "地址应为1到247的整数");
     modbus("parity odd", "BtoxiugaiJ", {"comjiaoyanwei2=奇校验"}, "05 10 00 00 00 01 02 00 01", 0x06);
-    modbus("baud 19200", "BtoxiugaiB", {"combotelv2=19200"}, "05 10 00 02 00 01 02 00 03", 0x07);
     modbus("baud 2400", "BtoxiugaiB", {"combotelv2=2400"}, "05 10 00 02 00 01 02 00 00", 0x07);
     modbus("frequency 433, high byte FF", "BtoxieruHZ", {"linetongxin=433"}, "05 10 00 03 00 01 02 FF 0D", 0x08);
     modbus("platform frequency 675, high byte 00", "btnWrFreq", {"lineFreq=675", "linetongxin=470"},
@@ -161,15 +157,11 @@ void RequestsTest::requests_data()
     refused("transmitters 256", "btnWrNum", {"lineTrNum=256"}, "发射器数量应为0到255的整数");
     modbus("range 4.0 to 20.0", "BtnWrRange", {"lineLower=4.0", "lineUpper=20.0"}, "01 10 03 E9 00 02 04 00 28 00 C8",
            0x18, 1);
-    modbus("range 4.2 rounds up, 12.5", "BtnWrRange", {"lineLower=4.2", "lineUpper=12.5"},
-           "05 10 03 E9 00 02 04 00 2A 00 7D", 0x18);
     modbus("range 4.25 rounds half up, 20.7", "BtnWrRange", {"lineLower=4.25", "lineUpper=20.7"},
            "05 10 03 E9 00 02 04 00 2B 00 CF", 0x18);
     modbus("range 0 to 6553.5", "BtnWrRange", {"lineLower=0", "lineUpper=6553.5"}, "05 10 03 E9 00 02 04 00 00 FF FF", 0x18);
-    refused("range lower not a number", "BtnWrRange", {"lineLower=abc", "lineUpper=20"}, "量程下限应为0到6553.5");
     refused("range lower -10, read back unsigned", "BtnWrRange", {"lineLower=-10", "lineUpper=85"}, "量程下限应为0到6553.5");
     refused("range upper 6553.6", "BtnWrRange", {"lineLower=1", "lineUpper=6553.6"}, "量程上限应为0到6553.5");
-    refused("range 20 to 4", "BtnWrRange", {"lineLower=20", "lineUpper=4"}, "量程下限应小于上限");
     refused("range 5 to 5", "BtnWrRange", {"lineLower=5", "lineUpper=5.0"}, "量程下限应小于上限");
     modbus("gateway ID 0xBEEF", "btnWrID", {"lineID=0xBEEF"}, "05 10 03 EB 00 01 02 BE EF", 0x19);
     refused("gateway ID 12345 hex", "btnWrID", {"lineID=12345"}, "网关ID应为0x0000到0xFFFF的整数");
@@ -181,11 +173,8 @@ void RequestsTest::requests_data()
     modbus("analog output 4096", "btnWrAnologOut", {"lineAnalogOut=4096"}, "05 10 03 EF 00 01 02 10 00", 0x1C);
     refused("analog output -1", "btnWrAnologOut", {"lineAnalogOut=-1"}, "模拟输出应为0到65535的整数");
     modbus("calibration enable", "BtoDL", {}, "01 10 00 04 00 01 02 9B 9B", 0x0C, 1, 1);
-    modbus("channel 1", "BtoTDxiugai", {"lineTDxiugai=1"}, "01 10 00 06 00 01 02 00 00", 0x0E, 1);
     modbus("channel 256", "BtoTDxiugai", {"lineTDxiugai=256"}, "01 10 00 06 00 01 02 00 FF", 0x0E, 1);
-    for (const char *channel : {"", "0", "257", "-2147483648"})
-        refused(qPrintable(QStringLiteral("channel '%1'").arg(channel)), "BtoTDxiugai",
-                {QStringLiteral("lineTDxiugai=") + channel}, "通道应为1到256的整数");
+    refused("channel -2147483648", "BtoTDxiugai", {"lineTDxiugai=-2147483648"}, "通道应为1到256的整数");
 
     // The current-loop and cloud frames carry no address and need no gateway.
     loop("channel read", "BtoTDduqu", {}, "AA 04 0C AA", 0x0D);
@@ -193,10 +182,8 @@ void RequestsTest::requests_data()
     loop("loop range 4 to 20", "BtoBSxiugai", {"lineBSdown=4", "lineBSup=20"}, "AA 0D 01 00 00 00 80 40 00 00 A0 41 AA",
          0x10);
     refused("loop range lower empty", "BtoBSxiugai", {"lineBSdown=", "lineBSup=20"}, "变送下限应为-3.4e+38到3.4e+38");
-    refused("loop range upper 1e39", "BtoBSxiugai", {"lineBSdown=0", "lineBSup=1e39"}, "变送上限应为-3.4e+38到3.4e+38");
     refused("loop range upper 1e-50, lost in a single", "BtoBSxiugai", {"lineBSdown=0", "lineBSup=1e-50"},
             "变送上限应为0或绝对值在1.17549435e-38到3.4e+38之间");
-    refused("loop range 20 to 4", "BtoBSxiugai", {"lineBSdown=20", "lineBSup=4"}, "变送下限应小于上限");
     refused("loop range 4 to 4", "BtoBSxiugai", {"lineBSdown=4", "lineBSup=4"}, "变送下限应小于上限");
     loop("calibrate 4 mA at 4.012", "BtoDLjiaozhun", {"lineshijizhi=4.012", "comDL=4mA"}, "AA 07 E7 28 AC 0F AA");
     loop("calibrate 20 mA at 19.98, cut", "BtoDLjiaozhun", {"lineshijizhi=19.98", "comDL=20mA"}, "AA 07 E7 C8 0C 4E AA");
@@ -270,93 +257,79 @@ void RequestsTest::requests()
     QVERIFY(txFrameIsZero());
 }
 
-// What each reply shows and whether it pulses, in whatever pieces it comes.
+// What each reply shows and whether it pulses; the link's own table covers
+// replies in pieces and each check a reply must pass.
 void RequestsTest::replies_data()
 {
     QTest::addColumn<QString>("button");
     QTest::addColumn<QStringList>("before");
     QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<QString>("pieces"); // "3+4"; empty: at once
     QTest::addColumn<QStringList>("after");
     QTest::addColumn<int>("pulses");
     QTest::addColumn<bool>("codeCleared"); // the cloud reply ends what is awaited
     QTest::addColumn<QString>("watch");     // the bar's text: the percentage, or what went wrong
 
     auto row = [](const char *name, const char *button, const QStringList &before, const QByteArray &reply,
-                  const QStringList &after, int pulses = 1, const char *pieces = "", const char *watch = "%p%") {
-        QTest::newRow(name) << QString::fromLatin1(button) << before << reply << QString::fromLatin1(pieces) << after
-                            << pulses << false << QString::fromUtf8(watch);
+                  const QStringList &after, int pulses = 1, const char *watch = "%p%") {
+        QTest::newRow(name) << QString::fromLatin1(button) << before << reply << after << pulses << false
+                            << QString::fromUtf8(watch);
+    };
+    // Frequency, spreading factor and transmitters show on both pages, read or written.
+    auto both = [&](const char *name, const char *button, const QString &field, const char *typed, const QString &other,
+                    const QByteArray &reply, const QString &value) {
+        row(name, button, {field + '=' + typed, other + "=-"}, reply, {field + '=' + value, other + '=' + value});
     };
     const QStringList parityOdd{"comjiaoyanwei2=奇校验"};
     row("parity 2", "BtoduquJ", parityOdd, crc("05 03 02 00 02"), {"comjiaoyanwei2=偶校验"});
     row("parity 3 out of range", "BtoduquJ", parityOdd, crc("05 03 02 00 03"), parityOdd);
-    row("parity, bad CRC", "BtoduquJ", parityOdd, bytes("05 03 02 00 02 00 00"), parityOdd, 0, "", "校验错误");
-    row("parity, an exception", "BtoduquJ", parityOdd, crc("05 83 02"), parityOdd, 0, "", "异常 02 非法数据地址");
-    row("baud 2 in pieces", "BtoduquB", {"combotelv2=4800"}, crc("05 03 02 00 02"), {"combotelv2=9600"}, 1, "3+4");
+    row("parity, bad CRC", "BtoduquJ", parityOdd, bytes("05 03 02 00 02 00 00"), parityOdd, 0, "校验错误");
+    row("parity, an exception", "BtoduquJ", parityOdd, crc("05 83 02"), parityOdd, 0, "异常 02 非法数据地址");
+    row("baud 2", "BtoduquB", {"combotelv2=4800"}, crc("05 03 02 00 02"), {"combotelv2=9600"});
     row("baud 4 out of range", "BtoduquB", {"combotelv2=4800"}, crc("05 03 02 00 04"), {"combotelv2=4800"});
     row("mode 0", "BtoJSQRead", {"comboBoxJSQ=中继器"}, crc("05 03 02 00 00"), {"comboBoxJSQ=接收器"});
     row("mode 2 out of range", "BtoJSQRead", {"comboBoxJSQ=中继器"}, crc("05 03 02 00 02"), {"comboBoxJSQ=中继器"});
-    // Frequency, spreading factor and transmitters show on both pages, read or written.
-    row("frequency fills both pages", "BtoduquHZ", {"linetongxin=", "lineFreq=470"}, crc("05 03 02 FF 0D"),
-        {"linetongxin=433", "lineFreq=433"});
-    row("platform frequency fills both pages", "btnReadFreq", {"lineFreq=", "linetongxin=470"},
-        crc("05 03 02 00 0D"), {"lineFreq=433", "linetongxin=433"});
-    row("spreading factor fills both pages", "BtoduquSF", {"lineSF=", "lineSF2="}, crc("05 03 02 00 0C"),
-        {"lineSF=12", "lineSF2=12"});
-    row("transmitters show the low byte on both pages", "pushButton2", {"lineEdit=", "lineTrNum=8"},
-        crc("05 03 02 01 05"), {"lineEdit=5", "lineTrNum=5"});
-    row("platform transmitters fill both pages", "btnRdNum", {"lineTrNum=", "lineEdit=8"}, crc("05 03 02 00 09"),
-        {"lineTrNum=9", "lineEdit=9"});
-    row("frequency written shows on both pages", "BtoxieruHZ", {"linetongxin=0433", "lineFreq=470"},
-        crc("05 10 00 03 00 01"), {"linetongxin=433", "lineFreq=433"});
-    row("platform frequency written shows on both pages", "btnWrFreq", {"lineFreq=675", "linetongxin=470"},
-        crc("05 10 00 03 00 01"), {"lineFreq=675", "linetongxin=675"});
-    row("spreading factor written shows on both pages", "BtoxieruSF", {"lineSF=12", "lineSF2=3"},
-        crc("05 10 03 EC 00 01"), {"lineSF=12", "lineSF2=12"});
-    row("platform spreading factor written shows on both pages", "btnWrSF", {"lineSF2=7", "lineSF=3"},
-        crc("05 10 03 EC 00 01"), {"lineSF2=7", "lineSF=7"});
-    row("transmitters written show on both pages", "pushButton", {"lineEdit=255", "lineTrNum=9"},
-        crc("05 10 03 E8 00 01"), {"lineEdit=255", "lineTrNum=255"});
-    row("platform transmitters written show on both pages", "btnWrNum", {"lineTrNum=7", "lineEdit=1"},
-        crc("05 10 03 E8 00 01"), {"lineTrNum=7", "lineEdit=7"});
-    row("frequency write, bad CRC: the other page kept", "BtoxieruHZ", {"linetongxin=433", "lineFreq=470"},
-        bytes("05 10 00 03 00 01 00 00"), {"lineFreq=470"}, 0, "", "校验错误");
-    row("frequency write, an exception: the other page kept", "btnWrFreq", {"lineFreq=675", "linetongxin=470"},
-        crc("05 90 04"), {"linetongxin=470"}, 0, "", "异常 04 从站设备故障");
-    row("transmitters write, another register echoed: the other page kept", "pushButton",
-        {"lineEdit=255", "lineTrNum=9"}, crc("05 10 03 E9 00 01"), {"lineTrNum=9"}, 0, "", "校验错误");
+    both("frequency read", "BtoduquHZ", "linetongxin", "", "lineFreq", crc("05 03 02 FF 0D"), "433");
+    both("platform frequency read", "btnReadFreq", "lineFreq", "", "linetongxin", crc("05 03 02 00 0D"), "433");
+    both("spreading factor read", "BtoduquSF", "lineSF", "", "lineSF2", crc("05 03 02 00 0C"), "12");
+    both("transmitters read, the low byte", "pushButton2", "lineEdit", "", "lineTrNum", crc("05 03 02 01 05"), "5");
+    both("platform transmitters read", "btnRdNum", "lineTrNum", "", "lineEdit", crc("05 03 02 00 09"), "9");
+    both("frequency written", "BtoxieruHZ", "linetongxin", "0433", "lineFreq", crc("05 10 00 03 00 01"), "433");
+    both("platform frequency written", "btnWrFreq", "lineFreq", "675", "linetongxin", crc("05 10 00 03 00 01"), "675");
+    both("spreading factor written", "BtoxieruSF", "lineSF", "12", "lineSF2", crc("05 10 03 EC 00 01"), "12");
+    both("platform spreading factor written", "btnWrSF", "lineSF2", "7", "lineSF", crc("05 10 03 EC 00 01"), "7");
+    both("transmitters written", "pushButton", "lineEdit", "255", "lineTrNum", crc("05 10 03 E8 00 01"), "255");
+    both("platform transmitters written", "btnWrNum", "lineTrNum", "7", "lineEdit", crc("05 10 03 E8 00 01"), "7");
+    // A write that fails leaves the other page as it was.
+    row("frequency write, bad CRC", "BtoxieruHZ", {"linetongxin=433", "lineFreq=470"}, bytes("05 10 00 03 00 01 00 00"),
+        {"lineFreq=470"}, 0, "校验错误");
+    row("platform frequency write, an exception", "btnWrFreq", {"lineFreq=675", "linetongxin=470"}, crc("05 90 04"),
+        {"linetongxin=470"}, 0, "异常 04 从站设备故障");
+    row("transmitters write, another register echoed", "pushButton", {"lineEdit=255", "lineTrNum=9"},
+        crc("05 10 03 E9 00 01"), {"lineTrNum=9"}, 0, "校验错误");
     row("sampling uses both bytes", "btnRdSampleRate", {}, crc("05 03 02 01 05"), {"lineSampleRate=261"});
     row("analog output", "btnRdAnologOut", {}, crc("05 03 02 FF FF"), {"lineAnalogOut=65535"});
     row("gateway ID", "btnRdID", {}, crc("05 03 02 00 A5"), {"lineID=0x00A5"});
     row("firmware", "btnRdFWV", {}, crc("05 03 02 01 02"), {"lineFWV=0x0102"});
     row("range is unsigned", "BtnRdRange", {}, crc("05 03 04 FF F1 00 2A"), {"lineLower=6552.1", "lineUpper=4.2"});
-    row("write acknowledged byte by byte", "BtoxiugaiB", {}, crc("05 10 00 02 00 01"), {}, 1, "1+1+1+1+1+1+1+1");
+    row("write acknowledged", "BtoxiugaiB", {}, crc("05 10 00 02 00 01"), {});
     row("excess bytes dropped", "BtoxieruSF", {"lineSF=3"}, crc("05 10 03 EC 00 01") + bytes("01 02 03"), {});
     row("address changed", "Btoxiugai", {"linegaidizhi=9"}, crc("05 10 00 01 00 01"), {"comdizhi="});
-    row("address change, bad CRC", "Btoxiugai", {"linegaidizhi=9"}, bytes("05 10 00 01 00 01 00 00"),
-        {"comdizhi=5"}, 0, "", "校验错误");
+    row("address change, bad CRC", "Btoxiugai", {"linegaidizhi=9"}, bytes("05 10 00 01 00 01 00 00"), {"comdizhi=5"}, 0,
+        "校验错误");
     row("calibration enabled", "BtoDL", {"lineDL="}, crc("05 10 00 04 00 01"), {"lineDL=开启成功"}, 0);
-    row("calibration, another address", "BtoDL", {"lineDL="}, crc("7F 10 00 04 00 01"), {"lineDL=开启失败"}, 0, "", "校验错误");
-    row("parity, another function", "BtoduquJ", parityOdd, crc("05 04 02 00 02"), parityOdd, 0, "", "校验错误");
-    row("parity, two registers' worth", "BtoduquJ", parityOdd, crc("05 03 04 00 02"), parityOdd, 0, "", "校验错误");
-    row("parity, another gateway's exception", "BtoduquJ", parityOdd, crc("06 83 02"), parityOdd, 0, "", "校验错误");
-    row("write acknowledged for another register", "BtoxiugaiB", {}, crc("05 10 00 00 00 01"), {}, 0, "", "校验错误");
-    row("calibration, bad CRC", "BtoDL", {"lineDL="}, bytes("05 10 00 04 00 01 40 09"), {"lineDL=开启失败"}, 0, "", "校验错误");
+    row("calibration, another address", "BtoDL", {"lineDL="}, crc("7F 10 00 04 00 01"), {"lineDL=开启失败"}, 0, "校验错误");
     row("channel 3", "BtoTDduqu", {"lineTDxiugai=-"}, bytes("AA 05 0C 02 AA"), {"lineTDxiugai=3"}, 0);
     row("channel byte FF", "BtoTDduqu", {"lineTDxiugai=-"}, bytes("AA 05 0C FF AA"), {"lineTDxiugai=256"}, 0);
-    row("channel without its first delimiter", "BtoTDduqu", {"lineTDxiugai=-"}, bytes("AB 05 0C 02 AA"), {"lineTDxiugai=-"}, 0, "", "校验错误");
-    row("channel without its last delimiter", "BtoTDduqu", {"lineTDxiugai=-"}, bytes("AA 05 0C 02 AB"), {"lineTDxiugai=-"}, 0, "", "校验错误");
-    row("channel, another command byte", "BtoTDduqu", {"lineTDxiugai=-"}, bytes("AA 05 08 09 AA"), {"lineTDxiugai=-"}, 0, "", "校验错误");
-    row("channel, another length byte", "BtoTDduqu", {"lineTDxiugai=-"}, bytes("AA 22 0C 09 AA"), {"lineTDxiugai=-"}, 0, "", "校验错误");
+    row("channel without its last delimiter", "BtoTDduqu", {"lineTDxiugai=-"}, bytes("AA 05 0C 02 AB"), {"lineTDxiugai=-"},
+        0, "校验错误");
     row("channel written", "BtoTDxiugai", {"lineTDxiugai=2"}, crc("05 10 00 06 00 01"), {});
     row("loop range 100 to 12.5", "BtoBSduqu", {"lineBSdown=", "lineBSup="},
         bytes("AA 0D 08 00 00 00 C8 42 00 00 48 41 AA"), {"lineBSdown=100", "lineBSup=12.5"}, 0);
-    QTest::newRow("cloud OK")
-        << "pushButton_AT1" << QStringList{"lineEdit_AT1=r1"} << QByteArray("OK\r\n") << QString() << QStringList{} << 1
-        << true << "%p%";
-    QTest::newRow("cloud ERROR is the gateway's refusal")
-        << "pushButton_AT2" << QStringList{"lineEdit_AT2=p"} << QByteArray("ERROR\r\n") << QString() << QStringList{} << 0
-        << false << "网关应答 ERROR";
+    QTest::newRow("cloud OK") << "pushButton_AT1" << QStringList{"lineEdit_AT1=r1"} << QByteArray("OK\r\n") << QStringList{}
+                              << 1 << true << "%p%";
+    QTest::newRow("cloud ERROR is the gateway's refusal") << "pushButton_AT2" << QStringList{"lineEdit_AT2=p"}
+                                                          << QByteArray("ERROR\r\n") << QStringList{} << 0 << false
+                                                          << "网关应答 ERROR";
 }
 
 void RequestsTest::replies()
@@ -364,7 +337,6 @@ void RequestsTest::replies()
     QFETCH(QString, button);
     QFETCH(QStringList, before);
     QFETCH(QByteArray, reply);
-    QFETCH(QString, pieces);
     QFETCH(QStringList, after);
     QFETCH(int, pulses);
     QFETCH(bool, codeCleared);
@@ -376,18 +348,7 @@ void RequestsTest::replies()
     QVERIFY(!line.read(1).isEmpty());
     line.drain();
     const int code = fixture.window.currentCommand();
-
-    // In the pieces given, each one making a readyRead of its own.
-    const auto writeReply = [&] {
-        int at = 0;
-        for (const QString &size : pieces.split(QLatin1Char('+'), Qt::SkipEmptyParts)) {
-            line.write(reply.mid(at, size.toInt()));
-            at += size.toInt();
-            settle(60);
-        }
-        line.write(reply.mid(at));
-    };
-    QCOMPARE(fixture.pulsesDuring(writeReply, pulses ? 400 : 600), pulses);
+    QCOMPARE(fixture.pulsesDuring([&] { line.write(reply); }, pulses ? 400 : 600), pulses);
     for (const QString &field : after)
         QCOMPARE(fixture.shown(field), WindowFixture::valueOf(field));
     QCOMPARE(int(fixture.window.currentCommand()), codeCleared ? 0 : code);

@@ -304,6 +304,7 @@ private slots:
         QVERIFY(line.expectSilence(1200));
     }
 
+    // The boxes' Chinese texts are checked where tst_requests makes them show.
     void runTimeTexts_data() {
         QTest::addColumn<QString>("action");
         QTest::addColumn<bool>("english"); // switched to English first
@@ -314,19 +315,12 @@ private slots:
                             const QStringList &left = {}, const QStringList &switched = {}) {
             QTest::newRow(name) << action << english << QString::fromUtf8(shown) << left << switched;
         };
-        row("search stopped", "search,stop", false, "提示: 正在搜索，请稍后; 提示: 已停止搜索; ");
         row("search stopped, in English", "search,stop", true, "Note: Searching, please wait.; Note: Search stopped.; ");
-        row("search finished", "search,finish", false, "提示: 正在搜索，请稍后; 提示: 搜索完成; ");
         row("search finished, in English", "search,finish", true, "Note: Searching, please wait.; Note: Search finished.; ");
-        row("meter count", "meters", false, "提示: 表数应为1到21的整数; ");
         row("meter count, in English", "meters", true, "Note: Meters must be a whole number from 1 to 21; ");
-        row("cloud text too long", "cloud", false, "提示: 内容过长，最多67字节; ");
         row("cloud text too long, in English", "cloud", true, "Note: Too long: at most 67 bytes; ");
-        row("no gateway", "frequency", false, "提示: 请先搜索或广播读取网关地址; ");
         row("no gateway, in English", "frequency", true, "Note: Find the gateway's address first: search, or broadcast read; ");
-        row("value refused", "gateway,frequency", false, "提示: 通信频率应为420到675的整数; ");
         row("value refused, in English", "gateway,frequency", true, "Note: Frequency must be a whole number from 420 to 675; ");
-        row("channel refused, in English", "gateway,channel", true, "Note: Channel must be a whole number from 1 to 256; ");
         // Texts left in a field or a cell follow a switch.
         row("calibration enabled", "enabled", false, "", {"lineDL=开启成功"}, {"lineDL=Enabled"});
         row("calibration failed, in English", "failed", true, "", {"lineDL=Enable failed"}, {"lineDL=开启失败"});
@@ -366,8 +360,6 @@ private slots:
                 fixture->selectAddress(5);
             else if (step == QLatin1String("frequency"))
                 fixture->type("linetongxin", QStringLiteral("419")), fixture->click("BtoxieruHZ");
-            else if (step == QLatin1String("channel"))
-                fixture->type("lineTDxiugai", QStringLiteral("0")), fixture->click("BtoTDxiugai");
             else if (step == QLatin1String("enabled"))
                 reply(0x0C, withCrc(bytes("05 10 00 04 00 01")));
             else if (step == QLatin1String("failed"))
@@ -586,13 +578,6 @@ private slots:
                      .match(lines.value(1)).hasMatch(), qPrintable(lines.value(1)));
         QCOMPARE(lines.mid(2), (QStringList{"Port " + line.path() + settings, "--- 2024-02-28 ---", "23:59:59.990 -> 05 03  one",
                                             "--- 2024-02-29 ---", "00:00:00.010 -> 05 03  two", "00:00:01.000 -> 05 03  three", ""}));
-    }
-
-    void radioGroupIds() {
-        QStringList ids;
-        for (QAbstractButton *radio : fixture->window.radioButtons()->buttons())
-            ids << QStringLiteral("%1 %2").arg(fixture->window.radioButtons()->id(radio)).arg(radio->objectName());
-        QCOMPARE(ids, (QStringList{"0 radio39mA", "1 radio4mA", "2 radio8mA", "3 radio12mA", "4 radio16mA", "5 radio20mA", "6 radio208mA"}));
     }
 };
 
