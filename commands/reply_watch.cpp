@@ -75,7 +75,7 @@ void Qwa::retranslateTrafficWatch()
 void Qwa::openMonitor()
 {
     if (!trafficMonitor) {
-        trafficMonitor = new TrafficMonitor(serialLink.traffic(), this);
+        trafficMonitor = new TrafficMonitor(serialLink, this);
         trafficMonitor->setLineDescription([this] { return describePort(serialLink.port(), portNameText); });
     }
     trafficMonitor->show();

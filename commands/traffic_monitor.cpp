@@ -13,18 +13,19 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "link.h"
 #include "trafficrecord.h"
 
 namespace {
-// Each batch costs an append and a repaint, about a millisecond and a half, and a
-// reply that comes meanwhile waits for it; two batches a second keep that to
-// fewer than one reply in a hundred at the line's full pace.
+// Two batches a second read as live; each costs an append and a repaint of
+// about a millisecond and a half.
 constexpr int kBatchMs = 500;
 }
 
-TrafficMonitor::TrafficMonitor(TrafficRecord &record, QWidget *parent)
+TrafficMonitor::TrafficMonitor(Link &link, QWidget *parent)
     : QWidget(parent, Qt::Window),
-      record(record),
+      link(link),
+      record(link.traffic()),
       view(new QPlainTextEdit(this)),
       counts(new QLabel(this)),
       pauseButton(new QPushButton(this)),
@@ -52,7 +53,12 @@ TrafficMonitor::TrafficMonitor(TrafficRecord &record, QWidget *parent)
     connect(clearButton, &QPushButton::clicked, &record, &TrafficRecord::clear);
     connect(saveButton, &QPushButton::clicked, this, &TrafficMonitor::save);
     batch.setSingleShot(true);
-    connect(&batch, &QTimer::timeout, this, &TrafficMonitor::showNewEvents);
+    connect(&batch, &QTimer::timeout, this, &TrafficMonitor::showWhenLineAllows);
+    // Just after an outcome the next reply is at least a request's wire time away.
+    connect(&link, &Link::resultsReady, this, [this] {
+        if (batchDue)
+            showNewEvents();
+    });
     connect(&record, &TrafficRecord::added, this, [this] {
         if (!batch.isActive())
             batch.start(kBatchMs);
@@ -89,8 +95,16 @@ void TrafficMonitor::showCounts()
                         .arg(record.count(TrafficEvent::Exception)));
 }
 
+void TrafficMonitor::showWhenLineAllows()
+{
+    batchDue = link.awaitingReply();
+    if (!batchDue)
+        showNewEvents();
+}
+
 void TrafficMonitor::showNewEvents()
 {
+    batchDue = false;
     if (paused) {
         showCounts();
         return;

@@ -8,6 +8,7 @@
 
 class QLabel;
 class QPlainTextEdit;
+class Link;
 class QPushButton;
 class TrafficRecord;
 
@@ -18,7 +19,7 @@ class TrafficMonitor : public QWidget
 {
     Q_OBJECT
 public:
-    explicit TrafficMonitor(TrafficRecord &record, QWidget *parent);
+    TrafficMonitor(Link &link, QWidget *parent);
 
     // The window tells which port and line settings the traffic was on.
     void setLineDescription(std::function<QString()> describe) { describeLine = std::move(describe); }
@@ -32,6 +33,7 @@ protected:
 private:
     void retranslate();
     void showNewEvents();
+    void showWhenLineAllows();
     void showAllEvents();
     void showCounts();
     void togglePause();
@@ -39,6 +41,7 @@ private:
 
     QString header() const;
 
+    Link &link;
     TrafficRecord &record;
     std::function<QString()> describeLine;
     QPlainTextEdit *view;
@@ -46,8 +49,10 @@ private:
     QPushButton *pauseButton;
     QPushButton *clearButton;
     QPushButton *saveButton;
-    // Lines are added in batches, so a busy line costs the reception nothing.
+    // Lines are added in batches, and never while a reply is awaited: the append
+    // and repaint would hold up the reply's handling.
     QTimer batch;
+    bool batchDue = false;
     std::size_t shownTotal = 0;
     bool paused = false;
 };

@@ -89,6 +89,8 @@ public:
     // The outcomes since the last call, in the order they came.
     std::deque<LinkResult> takeResults();
     bool busy() const { return m_current != nullptr || !m_queue.empty(); }
+    // A request is on the line and its reply may come any moment.
+    bool awaitingReply() const { return m_current != nullptr; }
     int queuedCount() const { return int(m_queue.size()); }
     // Bytes received that make no whole reply yet.
     int pendingBytes() const { return int(m_rx.size()); }
