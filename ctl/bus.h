@@ -25,6 +25,7 @@ public:
 
     bool open(const QString &path, int baud, char parity, QString *error);
     Reply exchange(const QByteArray &request);
+    QSerialPort &port() { return m_link.port(); }
 
 private:
     Link m_link;

@@ -15,6 +15,7 @@
 #include "bus.h"
 #include "crc.h"
 #include "frames.h"
+#include "meterrecording.h"
 #include "registers.h"
 
 namespace {
@@ -213,19 +214,16 @@ int set(Gateway &gateway, const CtlOptions &options)
     return Exit::Ok;
 }
 
-QString timeStamp()
+int poll(Bus &bus, Gateway &gateway, const CtlOptions &options)
 {
-    QDateTime now = QDateTime::currentDateTime();
-    now.setOffsetFromUtc(now.offsetFromUtc());
-    return now.toString(Qt::ISODateWithMs);
-}
-
-int poll(Gateway &gateway, const CtlOptions &options)
-{
-    QStringList header{QStringLiteral("time")};
-    for (int m = 1; m <= options.meters; ++m)
-        header << QStringLiteral("meter%1").arg(m);
-    if (!printLine(header.join(QLatin1Char(','))))
+    // Written as the window records, each line on its way before the next poll.
+    MeterRecording out;
+    QString error;
+    const QString line = MeterCsv::lineOf(options.port, bus.port());
+    if (!out.openDescriptor(1, &error)
+        || !out.write(MeterCsv::comments(QStringLiteral("nvb8140t-ctl"), line, options.address)
+                          + MeterCsv::header(options.meters),
+                      &error))
         return outputLost();
 
     QElapsedTimer clock;
@@ -238,7 +236,7 @@ int poll(Gateway &gateway, const CtlOptions &options)
             std::this_thread::sleep_for(std::chrono::milliseconds(std::min<qint64>(due - clock.elapsed(), 50)));
         if (g_stop.load())
             return worst;
-        QStringList line{timeStamp()};
+        const QDateTime asked = QDateTime::currentDateTime();
         QByteArray reply;
         Reply::Outcome outcome = Reply::Answered;
         const int status = gateway.readMeters(options.meters, &reply, &outcome);
@@ -247,20 +245,12 @@ int poll(Gateway &gateway, const CtlOptions &options)
         if (outcome == Reply::LineLost)
             return Exit::NoAnswer;
         // One bad poll is a row of its own; the run goes on.
-        for (int m = 0; m < options.meters; ++m) {
-            if (status == Exit::Exception) {
-                line << QString::fromLatin1(exceptionName(std::uint8_t(reply.at(2))));
-                continue;
-            }
-            if (status != Exit::Ok) {
-                line << QStringLiteral("no-reply");
-                continue;
-            }
-            line << meterText(bytesOf(reply), m, QStringLiteral("timeout"));
-        }
+        const MeterCsv::Outcome row = status == Exit::Ok          ? MeterCsv::Outcome::Answered
+                                      : status == Exit::Exception ? MeterCsv::Outcome::Exception
+                                                                  : MeterCsv::Outcome::NoReply;
         if (status != Exit::Ok && worst != Exit::NoAnswer)
             worst = status;
-        if (!printLine(line.join(QLatin1Char(','))))
+        if (!out.write(MeterCsv::line(asked, options.meters, row, reply), &error))
             return outputLost();
         // Once a second from the start; a poll that ran late is not made up for.
         due = std::max(due + kPollPeriodMs, clock.elapsed());
@@ -312,7 +302,7 @@ int runCommand(const CtlOptions &options)
     case Command::Scan: return scan(bus, options);
     case Command::Get: return get(gateway, options);
     case Command::Set: return set(gateway, options);
-    case Command::Poll: return poll(gateway, options);
+    case Command::Poll: return poll(bus, gateway, options);
     case Command::Cloud: return cloud(gateway, options);
     }
     return Exit::Usage;

@@ -16,7 +16,7 @@ const QByteArray kSecret = "s3cr3t-Key";
 
 // What the test does besides running the program.
 enum Setup { Plain, Exceptions, WritesIgnored, TwoGateways, LateReplies, Interrupted, OutputFull, InputLeftOpen, Vanishing,
-             Jittery };
+             Jittery, Killed };
 // Jittery: replies late by 120..270 ms, the simulator seeded with this.
 std::uint32_t g_seed = 1;
 
@@ -84,9 +84,13 @@ Run ctl(const QString &line, Setup setup = Plain)
     // looked at only once the thread has stopped.
     std::atomic<bool> stop{false};
     std::thread serving([&] { server->serve(stop); });
+    const QString pty = server->path();
     QProcess process;
     if (setup == OutputFull)
         process.setStandardOutputFile(QStringLiteral("/dev/full"));
+    QTemporaryFile written; // Killed: the output, as a file that outlives the program
+    if (setup == Killed && written.open())
+        process.setStandardOutputFile(written.fileName());
     // Arguments holding bytes that are not UTF-8 are made by the shell's printf.
     const QString program = QStringLiteral(NVB_PROGRAM_DIR "/nvb8140t-ctl");
     if (line.contains("\\0"))
@@ -96,7 +100,7 @@ Run ctl(const QString &line, Setup setup = Plain)
     process.write(line.contains(" < ") ? raw(line.section(" < ", 1)) + '\n' : QByteArray());
     if (setup != InputLeftOpen)
         process.closeWriteChannel();
-    while (setup == Interrupted && run.out.count('\n') < 3 && process.waitForReadyRead(5000))
+    while (setup == Interrupted && run.out.count('\n') < 6 && process.waitForReadyRead(5000))
         run.out += QString::fromLocal8Bit(process.readAllStandardOutput());
     // The far end goes away while the first request awaits its answer.
     for (QElapsedTimer waited; setup == Vanishing && heard == 0 && waited.elapsed() < 5000;)
@@ -108,8 +112,15 @@ Run ctl(const QString &line, Setup setup = Plain)
         serving.join();
         server.reset();
     }
-    if (setup == Interrupted && process.processId() > 0) // after a header and two polls; kill(0) would hit the test
-        ::kill(pid_t(process.processId()), SIGINT);
+    // Killed once the comments, the header and two polls are in the file.
+    QElapsedTimer waited;
+    waited.start();
+    while (setup == Killed && run.out.count('\n') < 6 && waited.elapsed() < 5000) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        run.out += QString::fromUtf8(written.readAll());
+    }
+    if ((setup == Interrupted || setup == Killed) && process.processId() > 0) // kill(0) would hit the test
+        ::kill(pid_t(process.processId()), setup == Killed ? SIGKILL : SIGINT);
     const bool ended = process.waitForFinished(40000);
     run.took = sinceVanished.elapsed();
     stop = true;
@@ -117,6 +128,9 @@ Run ctl(const QString &line, Setup setup = Plain)
         serving.join();
     run.status = ended && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     run.out += QString::fromLocal8Bit(process.readAllStandardOutput());
+    if (setup == Killed)
+        run.out += QString::fromUtf8(written.readAll());
+    run.out.replace(pty, QStringLiteral("PTY"));
     run.err = QString::fromLocal8Bit(process.readAllStandardError());
     run.held = QString::asprintf("parity=%d baudCode=%d frequency=0x%04X rangeLower=%d rangeUpper=%d gatewayId=0x%04X "
                                  "spreadingFactor=%d loopChannel=%d loop=%.9g,%.9g connected=%d", g.parity, g.baudCode,
@@ -199,7 +213,8 @@ void CtlTest::commands_data()
     const QString json = "{\"parity\":\"even\",\"baud\":\"19200\",\"frequency\":450,\"loop-channel\":5,\"transmitters\":200,"
                          "\"range\":[2.5,6553.5],\"gateway-id\":\"0x1A2B\",\"spreading-factor\":9,\"firmware\":\"0x0203\","
                          "\"sampling-period\":300,\"analog-output\":4095,\"mode\":\"repeater\",\"loop-range\":[4,20.5]}\n";
-    const QString polls = "time,meter1,meter2,meter3,meter4\nT+0,-5.0000,timeout,15.5000,25.7500\nT+1,-5.0000,timeout,15.5000,25.7500\n";
+    const auto csv = [](int address) { return QStringLiteral("# nvb8140t-ctl " NVB_VERSION "\n# port PTY, 9600 8N1\n# gateway address %1\n").arg(address); };
+    const QString polls = csv(1) + "time,meter1,meter2,meter3,meter4\nT+0,-5.0000,timeout,15.5000,25.7500\nT+1,-5.0000,timeout,15.5000,25.7500\n";
     const QString secretFrame = "64 64 04 <secret>"; // as the simulator logs it, masked
     const QString cloudFrames = "64 64 02 63 6E, 64 64 03 70 6B, " + secretFrame + ", 64 64 05 64 65 76, 64 64 06 75 70 2C 30 2C 30, 64 64 07 64 6F 77 6E 2C 30, 64 C8";
     QTest::newRow("get all") << kLine + "get" << 0 << 0 << all << "" << "13" << "";
@@ -213,6 +228,8 @@ void CtlTest::commands_data()
     QTest::newRow("set loop range") << kLine + "set loop-range=-20,4.2" << 0 << 0 << "loop-range=-20,4.2\n" << "" << "2" << "loop=-20,4.19999981";
     QTest::newRow("poll, a silent meter") << kLine + "poll --meters 4 --count 2" << 0 << 0 << polls << "" << "2" << "";
     QTest::newRow("poll until SIGINT") << kLine + "poll --meters 4" << int(Interrupted) << 0 << polls << "" << "2" << "";
+    // Each line is in the file as soon as it is written: a crash loses at most the line in progress.
+    QTest::newRow("poll until SIGKILL") << kLine + "poll --meters 4" << int(Killed) << -1 << polls << "" << "2" << "";
     // Each first try times out; the reply to the second poll's first try arrives only
     // after the late reply to the first poll's second try has been dropped, not taken for it.
     QTest::newRow("poll, late replies") << kLine + "--retries 1 poll --meters 4 --count 2" << int(LateReplies) << 0 << polls << "" << "4" << "";
@@ -223,10 +240,10 @@ void CtlTest::commands_data()
 
     QTest::newRow("silent, 1 + 2 tries") << kLine + "--address 9 get frequency" << 0 << 1 << "" << "gateway 9: frequency: no answer after 3 tries" << "3" << "";
     QTest::newRow("silent, no retries") << kLine + "--address 9 --retries 0 set mode=repeater" << 0 << 1 << "" << "gateway 9: mode: no answer after 1 try" << "1" << "";
-    QTest::newRow("meters it lacks") << kLine + "poll --meters 6 --count 1" << 0 << 3 << "time,meter1,meter2,meter3,meter4,meter5,meter6\nT+0" + QString(",illegal data address").repeated(6) + "\n" << "gateway 1: meters: exception 02 illegal data address" << "1" << "";
+    QTest::newRow("meters it lacks") << kLine + "poll --meters 6 --count 1" << 0 << 3 << csv(1) + "time,meter1,meter2,meter3,meter4,meter5,meter6\nT+0" + QString(",illegal data address").repeated(6) + "\n" << "gateway 1: meters: exception 02 illegal data address" << "1" << "";
     // An unanswered poll is a row of its own, and the run goes on to its count.
     QTest::newRow("poll, nobody answers") << "--port PTY --timeout 100 --retries 0 --address 9 poll --meters 2 --count 2" << 0 << 1
-                                          << "time,meter1,meter2\nT+0,no-reply,no-reply\nT+1,no-reply,no-reply\n"
+                                          << csv(9) + "time,meter1,meter2\nT+0,no-reply,no-reply\nT+1,no-reply,no-reply\n"
                                           << "gateway 9: meters: no answer after 1 try\nnvb8140t-ctl: gateway 9: meters: no answer after 1 try" << "2" << "";
     QTest::newRow("exception on read") << kLine + "get gateway-id mode" << int(Exceptions) << 3 << "" << "gateway 1: gateway-id: exception 04 server device failure" << "1" << "";
     QTest::newRow("exception on write") << kLine + "set mode=repeater" << int(Exceptions) << 3 << "" << "gateway 1: mode: exception 04 server device failure" << "1" << "";
