@@ -88,6 +88,7 @@ void Qwa::on_Btoyuyan_clicked()
         showSearchState();
         showAcquisitionState();
         showDebuggingState();
+        showRecordingState();
         if (leftText)
             ui.lineDL->setText(tr(leftText));
         for (QTableWidgetItem *item : qAsConst(silentMeters))

@@ -32,6 +32,9 @@ Qwa::Qwa(QWidget *parent)
     connect(searchTimer, &QTimer::timeout, this, &Qwa::sousuodizhi);
     acquireTimer = new QTimer(this);
     connect(acquireTimer, &QTimer::timeout, this, &Qwa::caijihanshu);
+    staleTimer = new QTimer(this);
+    staleTimer->setSingleShot(true);
+    connect(staleTimer, &QTimer::timeout, this, &Qwa::markStaleValues);
 
     ui.setupUi(this);
     // The form opens the icon from the working directory; started elsewhere,
@@ -57,6 +60,8 @@ Qwa::Qwa(QWidget *parent)
     connect(&serialLink, &Link::resultsReady, this, &Qwa::on_SerialPort_ReadyRead);
     connect(&serialLink, &Link::lineLost, this, &Qwa::onLineLost);
     setUpTrafficWatch();
+    // A recording takes the columns of a running acquisition.
+    ui.recordButton->setEnabled(false);
 }
 
 Qwa::~Qwa()

@@ -11,20 +11,27 @@
 #include <QTranslator>
 #include <QWidget>
 
+#include <QDateTime>
+
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <future>
+#include <memory>
 #include <optional>
 
 #include "link.h"
+#include "meterrecording.h"
 #include "settings.h"
 #include "trafficrecord.h"
+#include "trendstore.h"
 #include "ui_qwa.h"
 
 class QEvent;
 class QLineEdit;
 class QPushButton;
 class TrafficMonitor;
+class TrendWindow;
 
 // The one main window: owns the form, the serial link and its receive state,
 // the search and acquisition timers, the test-current radio group and the translator.
@@ -75,6 +82,18 @@ public:
     TrafficMonitor *monitor() const { return trafficMonitor; }
     // One monitor window, made when first asked for.
     void openMonitor();
+
+    // The time the acquisition's values are stamped with; tests set a fake one.
+    void setClock(std::function<QDateTime()> now);
+    // While the acquisition runs: each poll from now on as a line of this CSV
+    // file. False, having said why in a box, when it cannot be written.
+    bool startRecording(const QString &path);
+    bool isRecording() const { return bool(recording); }
+    // Every poll since the start, for the trend.
+    const TrendStore &trend() const { return trendStore; }
+    TrendWindow *trendWindow() const { return trendView; }
+    // One trend window, made when first asked for.
+    void openTrend();
 
 private slots:
     void on_Btodakai_clicked();
@@ -134,6 +153,8 @@ private slots:
     void on_BtoduquSF_clicked();
     void on_BtoduquHZ_clicked();
     void on_SerialPort_ReadyRead();
+    void on_recordButton_clicked();
+    void on_trendButton_clicked();
 
 private:
     friend struct ReplyTable;
@@ -161,6 +182,7 @@ private:
     void showSearchState();
     void showAcquisitionState();
     void showDebuggingState();
+    void showRecordingState();
 
     // Modbus requests addressed to targetAddress.
     void sendRegisterRead(std::uint8_t code, std::uint16_t reg, std::uint16_t count);
@@ -189,6 +211,10 @@ private:
     void handleSampleRateReply(const std::uint8_t *reply, int n);
     void handleAnalogOutReply(const std::uint8_t *reply, int n);
     void handleCloudReply(const std::uint8_t *reply, int n);
+    // Every outcome of a poll: the trend and the recording.
+    void noteAcquisitionOutcome(const LinkResult &result);
+    void markStaleValues();
+    void stopRecording();
     // Registers shown on two pages: a value read or written shows on both.
     void showFrequency(std::uint16_t value);
     void showTransmitters(std::uint16_t value);
@@ -246,4 +272,12 @@ private:
     Outcome shownOutcome = Outcome::None;
     std::uint8_t shownException = 0;
     QString shownAnswer; // the gateway's own answer to a cloud parameter
+
+    std::function<QDateTime()> clock = &QDateTime::currentDateTime;
+    QTimer *staleTimer = nullptr;
+    std::unique_ptr<MeterRecording> recording;
+    int recordingMeters = 0;
+    std::uint8_t recordedAddress = 0;
+    TrendStore trendStore;
+    TrendWindow *trendView = nullptr;
 };

@@ -1,4 +1,5 @@
 // Periodic meter poll into the table.
+#include <QBrush>
 #include <QString>
 #include <QTableWidgetItem>
 
@@ -15,6 +16,10 @@ namespace {
 
 constexpr int kPollIntervalMs = 1000;
 constexpr int kRowsPerPair = 7;
+// A value older than two polls is marked: the polls since brought none.
+constexpr qint64 kStaleMs = 2 * kPollIntervalMs;
+// Where a value cell keeps the time its value came, in milliseconds since the epoch.
+constexpr int kValueTimeRole = Qt::UserRole + 1;
 
 } // namespace
 
@@ -38,12 +43,17 @@ void Qwa::on_Btocaiji_clicked()
         for (QWidget *widget : acquisitionLockedWidgets())
             widget->setEnabled(false);
         ui.tableWidget->clearContents();
+        ui.recordButton->setEnabled(true);
     } else {
         acquireTimer->stop();
         showAcquisitionState();
         for (QWidget *widget : acquisitionLockedWidgets())
             widget->setEnabled(true);
         clearTxFrame();
+        // A recording has the columns of this acquisition; it ends with it.
+        stopRecording();
+        ui.recordButton->setEnabled(false);
+        trendStore.appendGap(clock().toMSecsSinceEpoch());
     }
 }
 
@@ -57,19 +67,45 @@ void Qwa::caijihanshu()
     const auto registers = static_cast<std::uint8_t>(2 * meters);
     sendFrameKeep(buildReadRequest(txFrame, targetAddress(), GatewayRegister::MeterBlock, registers));
     pulseProgressBar();
+    markStaleValues();
 }
 
 // The link has checked the reply against the poll: four bytes a meter.
 void Qwa::handleAcquisitionReply(const std::uint8_t *reply, int n)
 {
     const int meters = std::clamp((n - readReplyLength(0)) / kMeterValueBytes, 0, kMaxMeters);
+    const QDateTime now = clock();
+    const QString tip = tr("读数时间 %1").arg(now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")));
     ui.tableWidget->clearContents();
     for (int index = 0; index < meters; ++index) {
         const QString text = meterText(reply, index, tr("超时"));
         const int row = index % kRowsPerPair;
         const int column = 2 * (index / kRowsPerPair);
         ui.tableWidget->setItem(row, column, new QTableWidgetItem(QString::number(index + 1)));
-        ui.tableWidget->setItem(row, column + 1, new QTableWidgetItem(text));
+        auto *value = new QTableWidgetItem(text);
+        value->setData(kValueTimeRole, now.toMSecsSinceEpoch());
+        value->setToolTip(tip);
+        ui.tableWidget->setItem(row, column + 1, value);
+    }
+    // Marked the moment they turn stale, not only at the next poll.
+    staleTimer->start(int(kStaleMs) + 1);
+}
+
+// Light grey under dark grey text: plainly older, still readable.
+void Qwa::markStaleValues()
+{
+    const qint64 now = clock().toMSecsSinceEpoch();
+    for (int row = 0; row < ui.tableWidget->rowCount(); ++row) {
+        for (int column = 1; column < ui.tableWidget->columnCount(); column += 2) {
+            QTableWidgetItem *item = ui.tableWidget->item(row, column);
+            if (!item || !item->data(kValueTimeRole).isValid())
+                continue;
+            const bool stale = now - item->data(kValueTimeRole).toLongLong() > kStaleMs;
+            if (stale == item->data(Qt::BackgroundRole).isValid())
+                continue;
+            item->setData(Qt::BackgroundRole, stale ? QVariant(QBrush(QColor(0xDD, 0xDD, 0xDD))) : QVariant());
+            item->setData(Qt::ForegroundRole, stale ? QVariant(QBrush(QColor(0x60, 0x60, 0x60))) : QVariant());
+        }
     }
 }
 

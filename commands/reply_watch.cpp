@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QShortcut>
 
+#include "meterrecording.h"
 #include "qwa.h"
 #include "requestcodes.h"
 #include "traffic_monitor.h"
@@ -40,17 +41,7 @@ QString describePort(const QSerialPort &port, const QString &chosenName)
 {
     if (port.portName().isEmpty())
         return QStringLiteral("none opened yet");
-    const char parity = port.parity() == QSerialPort::OddParity    ? 'O'
-                        : port.parity() == QSerialPort::EvenParity ? 'E'
-                        : port.parity() == QSerialPort::NoParity   ? 'N'
-                                                                   : '?';
-    const QString stop = port.stopBits() == QSerialPort::TwoStop ? QStringLiteral("2") : QStringLiteral("1");
-    return QStringLiteral("%1, %2 %3%4%5, %6")
-        .arg(chosenName)
-        .arg(port.baudRate())
-        .arg(int(port.dataBits()))
-        .arg(QLatin1Char(parity))
-        .arg(stop, port.isOpen() ? QStringLiteral("open") : QStringLiteral("closed"));
+    return MeterCsv::lineOf(chosenName, port) + (port.isOpen() ? QStringLiteral(", open") : QStringLiteral(", closed"));
 }
 
 } // namespace

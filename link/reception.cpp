@@ -17,6 +17,8 @@ void Qwa::takeResult(const LinkResult &result)
     const int n = int(result.reply.size());
     // The search polls addresses that mostly do not answer: only what answers shows.
     const bool watched = code != Code::Search;
+    if (code == Code::Acquisition)
+        noteAcquisitionOutcome(result);
     switch (result.outcome) {
     case LinkResult::Accepted:
         showOutcome(Outcome::None);

@@ -3,8 +3,12 @@
 // nothing, time-outs, retries and replies that come late.
 #include <QtTest>
 
+#include <cmath>
+#include <random>
+
 #include "link.h"
 #include "ptyline.h"
+#include "trendstore.h"
 
 namespace {
 
@@ -33,6 +37,8 @@ private slots:
     void lateReplies_data();
     void lateReplies();
     void lineGoesAway();
+    void trendColumns_data();
+    void trendColumns();
 
 private:
     // The outcomes reported within the time, in order.
@@ -270,6 +276,83 @@ void LinkTest::lineGoesAway()
     QVERIFY(!link->isOpen());
     link->submit(request(crc("05 03 00 02 00 01")));
     QCOMPARE(int(results(1).value(0).outcome), int(LinkResult::NotSent));
+}
+
+// The trend's columns and their minimum and maximum against one plain pass
+// over every poll: random values with gaps, polls with fewer meters, stops of
+// an hour and a clock set back now and then.
+void LinkTest::trendColumns_data()
+{
+    QTest::addColumn<int>("polls");
+    QTest::addColumn<double>("gaps"); // the share of values missing
+    QTest::addColumn<double>("from"); // the columns' span in shares of the time held
+    QTest::addColumn<double>("to");
+    QTest::addColumn<int>("columns");
+    QTest::newRow("a day in 800 columns") << 86400 << 0.05 << 0.0 << 1.0 << 800;
+    QTest::newRow("ten minutes of a day") << 86400 << 0.05 << 0.9 << 0.907 << 800;
+    QTest::newRow("fewer polls than columns") << 50 << 0.2 << 0.0 << 1.0 << 800;
+    QTest::newRow("one column") << 5000 << 0.5 << 0.0 << 1.0 << 1;
+    QTest::newRow("nothing but gaps") << 3000 << 1.0 << 0.0 << 1.0 << 333;
+    QTest::newRow("beyond what is held") << 3000 << 0.1 << -0.5 << 1.5 << 97;
+}
+
+void LinkTest::trendColumns()
+{
+    QFETCH(int, polls);
+    QFETCH(double, gaps);
+    QFETCH(double, from);
+    QFETCH(double, to);
+    QFETCH(int, columns);
+    std::mt19937 random(std::uint32_t(polls + columns));
+    std::uniform_real_distribution<float> unit(0, 1);
+    TrendStore store;
+    QVector<qint64> times;
+    QVector<std::array<float, kMaxMeters>> values;
+    qint64 time = 1700000000000;
+    for (int i = 0; i < polls; ++i) {
+        time += unit(random) < 0.001f ? 3600000 : qint64(unit(random) * 1550) - 50;
+        const int meters = unit(random) < 0.1f ? 3 : kMaxMeters;
+        std::array<float, kMaxMeters> poll;
+        for (int m = 0; m < kMaxMeters; ++m)
+            poll[std::size_t(m)] = m < meters && unit(random) >= gaps ? unit(random) * 200 - 50 : NAN;
+        store.append(time, poll.data(), meters);
+        times << (times.isEmpty() ? time : std::max(time, times.last()));
+        values << poll;
+    }
+    const qint64 start = times.first() + qint64((times.last() - times.first()) * from);
+    const qint64 end = times.first() + qint64((times.last() - times.first()) * to);
+    const std::vector<TrendStore::Column> got = store.columns(start, end, columns);
+    QCOMPARE(int(got.size()), columns);
+
+    // Every poll into the column it falls in, by a walk along the boundaries.
+    QVector<int> first(columns, -1), last(columns, -1);
+    QVector<float> low(columns * kMaxMeters, NAN), high(columns * kMaxMeters, NAN);
+    int column = 0;
+    for (int i = 0; i < polls; ++i) {
+        if (times[i] < start || times[i] >= end)
+            continue;
+        while (column + 1 < columns && start + (end - start) * (column + 1) / columns <= times[i])
+            ++column;
+        first[column] = first[column] < 0 ? i : first[column];
+        last[column] = i;
+        for (int m = 0; m < kMaxMeters; ++m) {
+            const float v = values[i][std::size_t(m)];
+            if (!std::isnan(v)) {
+                low[column * kMaxMeters + m] = std::isnan(low[column * kMaxMeters + m]) ? v : std::min(low[column * kMaxMeters + m], v);
+                high[column * kMaxMeters + m] = std::isnan(high[column * kMaxMeters + m]) ? v : std::max(high[column * kMaxMeters + m], v);
+            }
+        }
+    }
+    const auto same = [](float a, float b) { return a == b || (std::isnan(a) && std::isnan(b)); };
+    for (int c = 0; c < columns; ++c) {
+        const TrendStore::Column &g = got[std::size_t(c)];
+        QVERIFY2(first[c] < 0 ? g.begin == g.end : g.begin == first[c] && g.end == last[c] + 1, qPrintable(QString::number(c)));
+        for (int m = 0; m < kMaxMeters; ++m) {
+            const TrendStore::Range r = store.range(m, g.begin, g.end);
+            QVERIFY2(same(r.min, low[c * kMaxMeters + m]) && same(r.max, high[c * kMaxMeters + m]),
+                     qPrintable(QStringLiteral("column %1 meter %2: %3..%4").arg(c).arg(m).arg(double(r.min)).arg(double(r.max))));
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(LinkTest)

@@ -5,7 +5,9 @@
 #include <QtTest>
 
 #include <cmath>
+#include <csignal>
 #include <cstring>
+#include <sys/resource.h>
 
 #include "boxrecorder.h"
 #include "ptyline.h"
@@ -63,6 +65,8 @@ private:
 
 void RequestsTest::initTestCase()
 {
+    // The recording's times carry the offset from UTC; one that is not zero shows it.
+    qputenv("TZ", "Asia/Shanghai");
     QVERIFY(line.isValid());
     QVERIFY(fixture.openOn(line.path()));
 }
@@ -417,7 +421,10 @@ void RequestsTest::calibrationPoint()
 // A poll a second after the start, then one a second; replies fill the table,
 // a bad one keeps it, a short one is dropped by the next poll, and a request
 // from a page that stays enabled does not stop it. The widgets it locks are
-// unlocked at the stop, and the table is cleared at the next start.
+// unlocked at the stop, and the table is cleared at the next start. A value
+// shows its time, and turns grey two polls after it came (on a fake clock);
+// each poll is a line of the recording, which ends with the acquisition or
+// with a write that fails, the acquisition going on.
 void RequestsTest::acquisition()
 {
     const QByteArray poll = bytes("01 03 00 04 00 04 05 C8");
@@ -441,37 +448,70 @@ void RequestsTest::acquisition()
         lost.removeOne(name);
     QCOMPARE(QSet<QString>(lost.begin(), lost.end()), QSet<QString>(locked.begin(), locked.end()));
 
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("meters.csv"));
+    QDateTime now = QDateTime::fromString(QStringLiteral("2024-05-01T10:15:02.481+08:00"), Qt::ISODateWithMs);
+    fixture.window.setClock([&now] { return now; });
+    QVERIFY(fixture.window.startRecording(path));
+    const auto valueCell = [&](int row, int column) { return fixture.child<QTableWidget>("tableWidget")->item(row, column); };
+    const auto grey = [&] { return valueCell(0, 1)->data(Qt::BackgroundRole).isValid(); };
     QVERIFY(line.expectSilence(800));
     QByteArray sent;
     QCOMPARE(fixture.pulsesDuring([&] { sent = line.read(poll.size(), 500); }), 1);
     QCOMPARE(sent.toHex(' '), poll.toHex(' '));
     QCOMPARE(fixture.pulsesDuring([&] { line.write(meterReply({23.5f, NAN})); }, 300), 0);
     QCOMPARE((QStringList{cell(0, 0), cell(0, 1), cell(1, 0), cell(1, 1)}), (QStringList{"1", "23.5000", "2", "超时"}));
+    QCOMPARE(valueCell(1, 1)->toolTip(), QStringLiteral("读数时间 2024-05-01 10:15:02.481"));
+    now = now.addMSecs(1000);
     QByteArray bad = meterReply({3, 4});
     bad[bad.size() - 1] = char(bad[bad.size() - 1] ^ 0x40);
     line.write(bad);
     line.write(meterReply({5, 6}).left(7));
     QVERIFY(line.expect(poll, 1500));
     QCOMPARE(cell(0, 1), QStringLiteral("23.5000"));
+    QVERIFY(!grey());
+    now = now.addMSecs(1001);
     fixture.click("btnRdSampleRate");
     QVERIFY(line.expect(crc("01 03 03 EE 00 01")));
     line.write(crc("01 03 02 00 3C"));
     QTRY_COMPARE(fixture.shown(QStringLiteral("lineSampleRate")), QStringLiteral("60"));
     QVERIFY(line.expect(poll, 1500));
+    QVERIFY(grey());
+    now = now.addMSecs(999);
     line.write(meterReply({-3.25f, -INFINITY})); // FF 80 00 00: a value, only FF FF FF FF is silence
     QTRY_COMPARE(cell(0, 1), QStringLiteral("-3.2500"));
+    QVERIFY(!grey());
 
     fixture.click("Btocaiji");
+    QVERIFY(!fixture.window.isRecording());
+    QFile recorded(path);
+    QVERIFY(recorded.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(recorded.readAll()).replace(line.path(), QStringLiteral("PTY")),
+             QStringLiteral("# nvb8140t-tool " NVB_VERSION "\n# port PTY, 9600 8N1\n# gateway address 1\ntime,meter1,meter2\n"
+                            "2024-05-01T10:15:02.481+08:00,23.5000,timeout\n" // a silent meter
+                            "2024-05-01T10:15:04.482+08:00,no-reply,no-reply\n"
+                            "2024-05-01T10:15:05.481+08:00,-3.2500,-inf\n"));
     QCOMPARE(enabled(), before);
     QVERIFY(line.expectSilence(1300));
     QCOMPARE(cell(1, 1), QStringLiteral("-inf"));
     fixture.type("lineshuliang", QStringLiteral("21"));
     fixture.click("Btocaiji");
     QCOMPARE(cell(0, 1), QString());
+    // The disk is full once the header is written: the line is not half written, and the polls go on.
+    QVERIFY(fixture.window.startRecording(path));
+    const rlimit unlimited{RLIM_INFINITY, RLIM_INFINITY}, full{rlim_t(QFileInfo(path).size() + 40), RLIM_INFINITY};
+    const QByteArray header = (recorded.seek(0), recorded.readAll());
+    ::signal(SIGXFSZ, SIG_IGN);
+    QVERIFY(::setrlimit(RLIMIT_FSIZE, &full) == 0);
     QVERIFY(line.expect(crc("01 03 00 04 00 2A"), 1500));
     // A poll is unanswered when the next goes out without its reply.
     QVERIFY(line.expect(crc("01 03 00 04 00 2A"), 1500));
+    ::setrlimit(RLIMIT_FSIZE, &unlimited);
     QCOMPARE(bar()->format(), QStringLiteral("无应答"));
+    QCOMPARE(boxes.texts(), QStringList{QStringLiteral("记录已停止：无法写入 %1：File too large。已写入的记录仍在文件中。").arg(path)});
+    QVERIFY(!fixture.window.isRecording() && fixture.window.acquireTimerObject()->isActive());
+    QVERIFY(recorded.seek(0));
+    QCOMPARE(recorded.readAll(), header);
     QVector<float> values;
     for (int m = 1; m <= 21; ++m)
         values << m + 0.5f;
@@ -479,6 +519,7 @@ void RequestsTest::acquisition()
     QTRY_COMPARE(cell(6, 5), QStringLiteral("21.5000"));
     QCOMPARE((QStringList{cell(6, 4), cell(0, 2), cell(0, 3), bar()->format()}), (QStringList{"21", "8", "8.5000", "%p%"}));
     fixture.click("Btocaiji");
+    fixture.window.setClock(&QDateTime::currentDateTime);
 }
 
 // A search stopped after a few polls, a read in between, then one run over all

@@ -203,7 +203,7 @@ private slots:
                 QVERIFY2(!translation.isEmpty() && !translation.contains(QRegularExpression("[\\x{4E00}-\\x{9FFF}]")), qPrintable(text));
             QCOMPARE(compiled.translate(qPrintable(contexts.last()), text.toUtf8().constData()), translation);
         }
-        QCOMPARE(contexts, (QStringList{"Qwa", "QwaClass", "TrafficMonitor"}));
+        QCOMPARE(contexts, (QStringList{"Qwa", "QwaClass", "TrafficMonitor", "TrendWindow"}));
         // The refusals are made at run time; each of them is in the file.
         for (const ValueRule *rule : {&Rule::Address, &Rule::Frequency, &Rule::SpreadingFactor, &Rule::Transmitters, &Rule::RangeLower,
                                       &Rule::RangeUpper, &Rule::GatewayId, &Rule::Firmware, &Rule::SamplingPeriod, &Rule::AnalogOutput,

@@ -163,6 +163,30 @@
         <source>串口已断开</source>
         <translation>The port was disconnected</translation>
     </message>
+    <message>
+        <source>停止记录</source>
+        <translation>Stop recording</translation>
+    </message>
+    <message>
+        <source>记录</source>
+        <translation>Record</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <source>无法写入 %1：%2</source>
+        <translation>Cannot write %1: %2</translation>
+    </message>
+    <message>
+        <source>记录已停止：无法写入 %1：%2。已写入的记录仍在文件中。</source>
+        <translation>Recording stopped: cannot write %1: %2. What was recorded so far is still in the file.</translation>
+    </message>
+    <message>
+        <source>读数时间 %1</source>
+        <translation>Read at %1</translation>
+    </message>
 </context>
 <context>
     <name>QwaClass</name>
@@ -419,6 +443,14 @@
         <translation>Start polling</translation>
     </message>
     <message>
+        <source>记录</source>
+        <translation>Record</translation>
+    </message>
+    <message>
+        <source>趋势</source>
+        <translation>Trend</translation>
+    </message>
+    <message>
         <source>总线采集</source>
         <translation>Bus acquisition</translation>
     </message>
@@ -652,6 +684,29 @@
     <message>
         <source>无法写入 %1：%2</source>
         <translation>Could not save %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>TrendWindow</name>
+    <message>
+        <source>趋势</source>
+        <translation>Trend</translation>
+    </message>
+    <message>
+        <source>10 分钟</source>
+        <translation>10 min</translation>
+    </message>
+    <message>
+        <source>1 小时</source>
+        <translation>1 hour</translation>
+    </message>
+    <message>
+        <source>全部</source>
+        <translation>All</translation>
+    </message>
+    <message>
+        <source>表 %1</source>
+        <translation>Meter %1</translation>
     </message>
 </context>
 </TS>

@@ -163,6 +163,30 @@
         <source>串口已断开</source>
         <translation>串口已断开</translation>
     </message>
+    <message>
+        <source>停止记录</source>
+        <translation>停止记录</translation>
+    </message>
+    <message>
+        <source>记录</source>
+        <translation>记录</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv)</source>
+        <translation>CSV 文件 (*.csv)</translation>
+    </message>
+    <message>
+        <source>无法写入 %1：%2</source>
+        <translation>无法写入 %1：%2</translation>
+    </message>
+    <message>
+        <source>记录已停止：无法写入 %1：%2。已写入的记录仍在文件中。</source>
+        <translation>记录已停止：无法写入 %1：%2。已写入的记录仍在文件中。</translation>
+    </message>
+    <message>
+        <source>读数时间 %1</source>
+        <translation>读数时间 %1</translation>
+    </message>
 </context>
 <context>
     <name>QwaClass</name>
@@ -419,6 +443,14 @@
         <translation>开始采集</translation>
     </message>
     <message>
+        <source>记录</source>
+        <translation>记录</translation>
+    </message>
+    <message>
+        <source>趋势</source>
+        <translation>趋势</translation>
+    </message>
+    <message>
         <source>总线采集</source>
         <translation>总线采集</translation>
     </message>
@@ -652,6 +684,29 @@
     <message>
         <source>无法写入 %1：%2</source>
         <translation>无法写入 %1：%2</translation>
+    </message>
+</context>
+<context>
+    <name>TrendWindow</name>
+    <message>
+        <source>趋势</source>
+        <translation>趋势</translation>
+    </message>
+    <message>
+        <source>10 分钟</source>
+        <translation>10 分钟</translation>
+    </message>
+    <message>
+        <source>1 小时</source>
+        <translation>1 小时</translation>
+    </message>
+    <message>
+        <source>全部</source>
+        <translation>全部</translation>
+    </message>
+    <message>
+        <source>表 %1</source>
+        <translation>表 %1</translation>
     </message>
 </context>
 </TS>
