@@ -6,8 +6,11 @@
 //  - resident memory after warm-up and at the end;
 //  - CPU time of the tool (the process without the simulator thread) per wall second.
 //
-//   soak_acquisition [--seconds N] [--meters N] [--faulty] [--seed N]
+//   soak_acquisition [--seconds N] [--meters N] [--faulty] [--seed N] [--trend] [--record FILE]
 //                                   defaults: 600 s, 21 meters, a clean bus, seed 1
+//
+// --trend keeps the trend window open and --record FILE records the polls, so that
+// their cost counts in the figures; the recording must hold a line for every poll answered.
 //
 // Exit status 0 when no answered poll was lost, the table matches, memory grew
 // by less than 1 MB and the tool used under 2% of a core.
@@ -335,6 +338,8 @@ int main(int argc, char *argv[])
     int seconds = 600;
     int meters = 21;
     bool faulty = false;
+    bool trend = false;
+    QString recordPath;
     std::uint32_t seed = SimulatorSettings().seed;
     bool usable = true;
     const QStringList arguments = app.arguments();
@@ -342,6 +347,10 @@ int main(int argc, char *argv[])
         const QString &option = arguments[i];
         if (option == QLatin1String("--faulty")) {
             faulty = true;
+            continue;
+        }
+        if (option == QLatin1String("--trend")) {
+            trend = true;
             continue;
         }
         if (i + 1 == arguments.size()) {
@@ -355,11 +364,14 @@ int main(int argc, char *argv[])
             meters = value.toInt(&usable);
         else if (option == QLatin1String("--seed"))
             seed = value.toUInt(&usable);
+        else if (option == QLatin1String("--record"))
+            recordPath = value;
         else
             usable = false;
     }
     if (!usable || seconds < 5 || meters < 1 || meters > 21) {
-        std::fprintf(stderr, "usage: soak_acquisition [--seconds N>=5] [--meters 1..21] [--faulty] [--seed N]\n");
+        std::fprintf(stderr, "usage: soak_acquisition [--seconds N>=5] [--meters 1..21] [--faulty] [--seed N] [--trend] "
+                             "[--record FILE]\n");
         return 2;
     }
 
@@ -441,6 +453,14 @@ int main(int argc, char *argv[])
     const double guiAtStart = cpuSeconds(gui);
     const double simulatorAtStart = cpuSeconds(simulatorClock);
     ui.Btocaiji->click();
+    if (trend)
+        window.openTrend();
+    if (!recordPath.isEmpty() && !window.startRecording(recordPath)) {
+        std::fprintf(stderr, "cannot record to %s\n", qPrintable(recordPath));
+        stopServing = true;
+        serving.join();
+        return 2;
+    }
 
     // A line now and then on stderr, to see memory level off on a long run.
     QTimer progress;
@@ -475,8 +495,25 @@ int main(int argc, char *argv[])
                                                    : tableAgainst(ui.tableWidget, lastAnswer, meters);
     const double growthKiB = double(endKiB - baselineKiB);
     const double toolPercent = 100.0 * (processCpu - simulatorCpu) / elapsed;
+    // The recording ends with the acquisition: its lines are all there to count.
+    int recorded = 0;
+    int recordedValues = 0;
+    QFile recording(recordPath);
+    if (!recordPath.isEmpty() && recording.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : recording.readAll().split('\n')) {
+            if (line.isEmpty() || line.startsWith('#') || line.startsWith("time,"))
+                continue;
+            ++recorded;
+            bool number = false;
+            const QByteArray first = line.split(',').value(1);
+            first.toDouble(&number);
+            recordedValues += number || first == "timeout" ? 1 : 0;
+        }
+    }
+    // On a faulty bus an answer may have failed its check at the window.
+    const bool recordingWhole = recordPath.isEmpty() || faulty || recordedValues >= traffic.answers;
     const bool withinLimits = traffic.answers > 0 && wrong.isEmpty() && baselineKiB > 0 && growthKiB < kMaxGrowthKiB
-                              && toolPercent < kMaxCorePercent;
+                              && toolPercent < kMaxCorePercent && recordingWhole;
 
     bool passed = false;
     if (!faulty) {
@@ -512,6 +549,11 @@ int main(int argc, char *argv[])
         passed = tally.lost.isEmpty() && tally.shownFaulty == 0 && tally.shownUnknown == 0 && traffic.strayFrames == 0
                  && traffic.strayPieces == 0 && withinLimits;
     }
+    if (!recordPath.isEmpty())
+        std::printf("recorded          %d lines, %d with values%s\n", recorded, recordedValues,
+                    recordingWhole ? "" : " (fewer than the polls answered)");
+    if (trend)
+        std::printf("trend             open, %d polls held\n", window.trend().size());
     std::printf("resident memory   %ld KiB after %d replies, %ld KiB at the end, peak %ld KiB, growth %+.0f KiB\n",
                 baselineKiB, kWarmUpReplies, endKiB, peakKiB, growthKiB);
     std::printf("cpu, tool         %.2f s = %.3f%% of a core (GUI thread %.2f s, simulator thread %.2f s apart)\n",

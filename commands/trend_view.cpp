@@ -106,10 +106,14 @@ void TrendPlot::paintEvent(QPaintEvent *)
             }
         }
     }
-    if (!std::isfinite(low))
-        low = 0, high = 1;
-    if (high - low < 1e-3)
-        low -= 0.5, high += 0.5;
+    if (!std::isfinite(low)) {
+        low = 0;
+        high = 1;
+    }
+    if (high - low < 1e-3) {
+        low -= 0.5;
+        high += 0.5;
+    }
     const double pad = (high - low) * 0.05;
     low -= pad;
     high += pad;
@@ -154,6 +158,7 @@ void TrendPlot::paintEvent(QPaintEvent *)
         int previousEnd = -1;
         float previousLast = NAN;
         double previousX = 0;
+        bool previousDot = false;
         for (int i = 0; i < width; ++i) {
             const TrendStore::Column &c = columns[std::size_t(i)];
             if (c.begin == c.end)
@@ -161,19 +166,27 @@ void TrendPlot::paintEvent(QPaintEvent *)
             const TrendStore::Range &r = ranges[std::size_t(m * width + i)];
             const double x = area.left() + i + 0.5;
             const float first = store.value(m, c.begin);
-            if (previousEnd == c.begin && !std::isnan(previousLast) && !std::isnan(first))
+            const bool joined = previousEnd == c.begin && !std::isnan(previousLast) && !std::isnan(first);
+            if (joined) {
                 lines << QLineF(previousX, yOf(previousLast), x, yOf(first));
+                // A lone value is a dot only while nothing joins it.
+                if (previousDot)
+                    points.removeLast();
+            }
+            previousDot = false;
             if (!std::isnan(r.min)) {
-                if (r.max > r.min)
+                if (r.max > r.min) {
                     lines << QLineF(x, yOf(r.min), x, yOf(r.max));
-                else
+                } else if (!joined) {
                     points << QPointF(x, yOf(r.min));
+                    previousDot = true;
+                }
             }
             previousEnd = c.end;
             previousLast = store.value(m, c.end - 1);
             previousX = x;
         }
-        painter.setPen(QPen(colorOf(m), 1.5));
+        painter.setPen(QPen(colorOf(m), 0));
         painter.drawLines(lines);
         painter.setPen(QPen(colorOf(m), 2.5, Qt::SolidLine, Qt::RoundCap));
         painter.drawPoints(points);

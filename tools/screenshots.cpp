@@ -10,12 +10,15 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QThread>
+#include <QToolTip>
 
 #include <cstdio>
 
 #include "qwa.h"
 #include "traffic_monitor.h"
+#include "trend_view.h"
 
 namespace {
 
@@ -50,11 +53,12 @@ public:
         return shootWindow(&window, name);
     }
 
+    // The whole screen when nothing is given, with a tooltip as it shows.
     bool shootWindow(QWidget *shown, const char *name)
     {
         const QString file = QStringLiteral("%1/%2%3.png").arg(outDir, QString::fromLatin1(name), suffix);
-        const int rc = QProcess::execute(QStringLiteral("import"),
-                                         {QStringLiteral("-window"), QString::number(shown->winId()), file});
+        const QString window = shown ? QString::number(shown->winId()) : QStringLiteral("root");
+        const int rc = QProcess::execute(QStringLiteral("import"), {QStringLiteral("-window"), window, file});
         std::printf("%s %s\n", rc == 0 ? "saved" : "FAILED", qPrintable(file));
         return rc == 0;
     }
@@ -123,6 +127,29 @@ int main(int argc, char *argv[])
     ui.tabWidget->setCurrentIndex(2);
     d.press(ui.Btocaiji, 2600);
     ok &= d.shoot(2, "page2-acquisition");
+
+    // Recording; then a gateway that does not answer (address 9) lets the values age
+    // for a few polls, one of them hovered.
+    ok &= window.startRecording(QDir::temp().filePath(QStringLiteral("nvb8140t-screenshot.csv")));
+    settle(20000);
+    ui.comdizhi->addItem(QStringLiteral("9"));
+    ui.comdizhi->setCurrentIndex(ui.comdizhi->count() - 1);
+    settle(4500);
+    const QTableWidgetItem *hovered = ui.tableWidget->item(1, 1);
+    if (hovered) {
+        const QPoint at = ui.tableWidget->visualItemRect(hovered).center();
+        QToolTip::showText(ui.tableWidget->viewport()->mapToGlobal(at), hovered->toolTip(), ui.tableWidget);
+    }
+    settle(600);
+    ok &= d.shootWindow(nullptr, "page2-stale");
+    QToolTip::hideText();
+    ui.comdizhi->setCurrentIndex(0);
+    settle(15000);
+    window.openTrend();
+    window.trendWindow()->resize(780, 440);
+    window.trendWindow()->findChildren<QPushButton *>().at(2)->click(); // all the session
+    settle(500);
+    ok &= d.shootWindow(window.trendWindow(), "trend");
     d.press(ui.Btocaiji, 200);
 
     window.openMonitor();
