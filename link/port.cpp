@@ -99,7 +99,7 @@ void Qwa::setPortOpenState()
 
 void Qwa::showDetectState()
 {
-    ui.detectButton->setText(detector.isRunning() ? tr("停止识别") : ui.detectButton->text());
+    ui.detectButton->setText(detector.isRunning() ? tr("停止识别") : tr("识别"));
 }
 
 void Qwa::on_detectButton_clicked()
@@ -134,7 +134,7 @@ void Qwa::showLineSetting(const LineSetting &setting)
 void Qwa::detectionFinished(const Detection &detection)
 {
     ui.Btodakai->setEnabled(true);
-    ui.detectButton->setText(tr("识别"));
+    showDetectState();
     const auto nothingFound = [this] {
         serialLink.close();
         for (int i = 0; i < lineChoicesBefore.size(); ++i)

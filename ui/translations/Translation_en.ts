@@ -164,6 +164,10 @@
         <translation>The port was disconnected</translation>
     </message>
     <message>
+        <source>识别</source>
+        <translation>Detect</translation>
+    </message>
+    <message>
         <source>停止识别</source>
         <translation>Stop</translation>
     </message>

@@ -164,6 +164,10 @@
         <translation>串口已断开</translation>
     </message>
     <message>
+        <source>识别</source>
+        <translation>识别</translation>
+    </message>
+    <message>
         <source>停止识别</source>
         <translation>停止识别</translation>
     </message>
