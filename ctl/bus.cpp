@@ -51,7 +51,13 @@ Reply Bus::exchange(const QByteArray &request)
     asked.frame = request;
     asked.timeoutMs = m_timeoutMs > 0 ? m_timeoutMs : replyWaitMs(request, m_setting.baud);
     asked.retries = m_retries;
-    const LinkResult result = m_link.exchange(asked, m_stop);
+    LinkResult result = m_link.exchange(asked, m_stop);
+    const bool garbled = result.outcome == LinkResult::CheckFailed || (result.outcome == LinkResult::NoReply && result.heard);
+    if (m_retryGarbled && garbled) {
+        const int before = result.attempts;
+        result = m_link.exchange(asked, m_stop);
+        result.attempts += before;
+    }
     QObject::disconnect(watch);
 
     const QString tries = QStringLiteral("%1 %2").arg(result.attempts).arg(result.attempts == 1 ? "try" : "tries");

@@ -30,12 +30,16 @@ public:
     bool reopen(const LineSetting &setting, QString *error);
     LineSetting setting() const { return m_setting; }
     Reply exchange(const QByteArray &request);
+    // A request answered with bytes that fail the check is sent once more, beyond
+    // the retries: something is there.
+    void setRetryGarbled(bool retry) { m_retryGarbled = retry; }
     // Tries every line setting; the port stays at the one found.
     Detection detect();
 
 private:
     Link m_link;
     LineSetting m_setting;
+    bool m_retryGarbled = false;
     int m_timeoutMs;
     int m_retries;
     const std::atomic<bool> *m_stop;

@@ -107,9 +107,7 @@ int scan(Bus &bus, const CtlOptions &options)
     int found = 0;
     for (int address = options.from; address <= options.to; ++address) {
         const QByteArray request = readRequest(static_cast<std::uint8_t>(address), GatewayRegister::Address, 1);
-        Reply reply = bus.exchange(request);
-        if (options.retryGarbled && reply.outcome == Reply::Silent && reply.heard)
-            reply = bus.exchange(request);
+        const Reply reply = bus.exchange(request);
         if (reply.outcome == Reply::LineLost) {
             Gateway(bus, address).complain(QStringLiteral("address"), reply.problem);
             return Exit::NoAnswer;
@@ -353,6 +351,7 @@ int runCommand(const CtlOptions &options)
     if (options.command == Command::Poll || options.command == Command::Detect)
         stopOnSignals(&g_stop);
     Bus bus(options.timeoutMs, options.retries, options.verbose, &g_stop);
+    bus.setRetryGarbled(options.retryGarbled);
     QString error;
     if (!bus.open(options.port, options.baud, options.parity, &error)) {
         complain(error);

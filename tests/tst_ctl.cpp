@@ -218,7 +218,7 @@ void CtlTest::commands_data()
     QTest::newRow("detect, --baud refused") << "--port PTY --baud 4800 detect" << 0 << 2 << "" << "--baud is not for detect, which tries every line setting with a broadcast read" << "0" << "";
     // A garbled answer is asked once more; silent addresses are not.
     QTest::newRow("scan, garbled") << "--port PTY scan --from 1 --to 3" << int(Garbled) << 1 << ""
-                                   << "gateway 1: address: no valid answer after 1 try (last: 7 byte(s) that are not the answer)\nnvb8140t-ctl: no gateway answered at addresses 1 to 3"
+                                   << "gateway 1: address: no valid answer after 2 tries (last: 7 byte(s) that are not the answer)\nnvb8140t-ctl: no gateway answered at addresses 1 to 3"
                                    << "01 03 00 01 00 01 D5 CA, 01 03 00 01 00 01 D5 CA, 02 03 00 01 00 01 D5 F9, 03 03 00 01 00 01 D4 28" << "";
     QTest::newRow("set hex, low byte") << kLine + "set gateway-id=beef spreading-factor=12" << 0 << 0 << "gateway-id=0xBEEF\nspreading-factor=12\n" << "" << "4" << "gatewayId=0xBEEF spreadingFactor=12";
     QTest::newRow("set loop channel") << kLine + "set loop-channel=7" << 0 << 0 << "loop-channel=7\n" << "" << "2" << "loopChannel=6";
