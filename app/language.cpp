@@ -86,6 +86,7 @@ void Qwa::on_Btoyuyan_clicked()
         ui.lineTDxiugai->setText(channel);
         showPortState();
         showSearchState();
+        showDetectState();
         showAcquisitionState();
         showDebuggingState();
         showRecordingState();

@@ -59,6 +59,8 @@ Qwa::Qwa(QWidget *parent)
     portOpen = false;
     connect(&serialLink, &Link::resultsReady, this, &Qwa::on_SerialPort_ReadyRead);
     connect(&serialLink, &Link::lineLost, this, &Qwa::onLineLost);
+    connect(&detector, &Detector::trying, this, &Qwa::showLineSetting);
+    connect(&detector, &Detector::finished, this, &Qwa::detectionFinished);
     setUpTrafficWatch();
     // A recording takes the columns of a running acquisition.
     ui.recordButton->setEnabled(false);

@@ -20,8 +20,10 @@
 #include <memory>
 #include <optional>
 
+#include "detector.h"
 #include "link.h"
 #include "meterrecording.h"
+#include "requestcodes.h"
 #include "settings.h"
 #include "trafficrecord.h"
 #include "trendstore.h"
@@ -97,6 +99,7 @@ public:
 
 private slots:
     void on_Btodakai_clicked();
+    void on_detectButton_clicked();
     void on_Btoyuyan_clicked();
     void on_Btosousuo_clicked();
     void sousuodizhi();
@@ -177,6 +180,12 @@ private:
     void writeToPort(const std::uint8_t *bytes, int n);
     void onLineLost();
     void setPortClosedState();
+    void setPortOpenState();
+    // The detection: each setting tried shows in the PC side's boxes; the end
+    // leaves the port open at the setting found, or as it was.
+    void showDetectState();
+    void showLineSetting(const LineSetting &setting);
+    void detectionFinished(const Detection &detection);
     // Buttons whose text shows a state: set from the state itself.
     void showPortState();
     void showSearchState();
@@ -252,6 +261,9 @@ private:
     std::future<void> portsAsked;
     int searchAddress;
     Link serialLink;
+    Detector detector{serialLink, Code::Detect};
+    // The PC side's box choices before a detection, put back when it finds nothing.
+    QList<int> lineChoicesBefore;
     QString portNameText;
     QString baudRateText;
     QString parityText;

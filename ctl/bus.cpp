@@ -21,14 +21,25 @@ Bus::Bus(int timeoutMs, int retries, bool verbose, const std::atomic<bool> *stop
 
 bool Bus::open(const QString &path, int baud, char parity, QString *error)
 {
-    QSerialPort &port = m_link.port();
-    port.setPortName(path);
-    const bool ready = m_link.open() && port.setBaudRate(baud) && port.setDataBits(QSerialPort::Data8)
-                       && port.setParity(parityOf(parity)) && port.setStopBits(QSerialPort::OneStop)
-                       && port.setFlowControl(QSerialPort::NoFlowControl);
-    if (!ready)
-        *error = QStringLiteral("cannot open %1: %2").arg(path, port.errorString());
-    return ready;
+    m_link.port().setPortName(path);
+    return reopen({baud, parityOf(parity)}, error);
+}
+
+bool Bus::reopen(const LineSetting &setting, QString *error)
+{
+    m_setting = setting;
+    if (m_link.reopen(setting))
+        return true;
+    *error = QStringLiteral("cannot open %1 at %2: %3")
+                 .arg(m_link.port().portName(), lineSettingText(setting), m_link.port().errorString());
+    return false;
+}
+
+Detection Bus::detect()
+{
+    const Detection found = detectLine(m_link, m_stop, m_timeoutMs, m_retries);
+    m_setting = found.verdict == Detection::Found ? found.setting : m_setting;
+    return found;
 }
 
 Reply Bus::exchange(const QByteArray &request)
@@ -38,9 +49,15 @@ Reply Bus::exchange(const QByteArray &request)
         QObject::connect(&m_link, &Link::lineLost, [&lost](const QString &why) { lost = why; });
     LinkRequest asked;
     asked.frame = request;
-    asked.timeoutMs = m_timeoutMs;
+    asked.timeoutMs = m_timeoutMs > 0 ? m_timeoutMs : replyWaitMs(request, m_setting.baud);
     asked.retries = m_retries;
-    const LinkResult result = m_link.exchange(asked, m_stop);
+    LinkResult result = m_link.exchange(asked, m_stop);
+    const bool garbled = result.outcome == LinkResult::CheckFailed || (result.outcome == LinkResult::NoReply && result.heard);
+    if (m_retryGarbled && garbled) {
+        const int before = result.attempts;
+        result = m_link.exchange(asked, m_stop);
+        result.attempts += before;
+    }
     QObject::disconnect(watch);
 
     const QString tries = QStringLiteral("%1 %2").arg(result.attempts).arg(result.attempts == 1 ? "try" : "tries");

@@ -190,12 +190,20 @@ int get(Gateway &gateway, const CtlOptions &options)
 }
 
 // Compared as the gateway shows both values, so that an encoding that keeps
-// only the low byte compares fairly.
-int set(Gateway &gateway, const CtlOptions &options)
+// only the low byte compares fairly. A gateway given another baud rate or parity
+// answers there from its acknowledgement on, so the port follows it.
+int set(Bus &bus, Gateway &gateway, const CtlOptions &options)
 {
     for (const Assignment &assignment : options.assignments) {
         const Setting &setting = *assignment.setting;
         int status = gateway.write(setting, assignment.values);
+        const LineSetting moved = settingAfterWrite(bus.setting(), setting.reg, std::uint16_t(assignment.values.value(0)));
+        QString error;
+        if (status == Exit::Ok && (moved.baud != bus.setting().baud || moved.parity != bus.setting().parity)
+            && !bus.reopen(moved, &error)) {
+            complain(error);
+            return Exit::NoAnswer;
+        }
         QVector<std::uint32_t> values;
         if (status == Exit::Ok)
             status = gateway.read(setting, &values);
@@ -274,6 +282,47 @@ int cloud(Gateway &gateway, const CtlOptions &options)
     return Exit::Ok;
 }
 
+char parityLetter(QSerialPort::Parity parity)
+{
+    return parity == QSerialPort::OddParity ? 'O' : parity == QSerialPort::EvenParity ? 'E' : 'N';
+}
+
+int detect(Bus &bus)
+{
+    const Detection found = bus.detect();
+    switch (found.verdict) {
+    case Detection::Found:
+        return printLine(QStringLiteral("%1 address=%2").arg(lineSettingText(found.setting)).arg(found.address))
+                   ? Exit::Ok
+                   : outputLost();
+    case Detection::SomethingThere: {
+        QStringList where;
+        for (const LineSetting &setting : found.heardAt) {
+            if (!printLine(QStringLiteral("heard ") + lineSettingText(setting)))
+                return outputLost();
+            where << lineSettingText(setting);
+        }
+        const LineSetting first = found.heardAt.first();
+        complain(QStringLiteral("no gateway gave a valid answer, but bytes that fail the check came at %1: a wrong "
+                                "setting, noise, or several gateways answering at once; try: --baud %2 --parity %3 scan")
+                     .arg(where.join(QStringLiteral(", ")))
+                     .arg(first.baud)
+                     .arg(QLatin1Char(parityLetter(first.parity))));
+        return Exit::NoAnswer;
+    }
+    case Detection::Nobody:
+        complain(QStringLiteral("no gateway answered at any line setting"));
+        return Exit::NoAnswer;
+    case Detection::Stopped:
+        complain(QStringLiteral("detection stopped"));
+        return Exit::NoAnswer;
+    case Detection::PortFailed:
+        break;
+    }
+    complain(found.problem);
+    return Exit::NoAnswer;
+}
+
 } // namespace
 
 bool outputWritten()
@@ -289,9 +338,10 @@ int outputLost()
 
 int runCommand(const CtlOptions &options)
 {
-    if (options.command == Command::Poll)
+    if (options.command == Command::Poll || options.command == Command::Detect)
         stopOnSignals(&g_stop);
     Bus bus(options.timeoutMs, options.retries, options.verbose, &g_stop);
+    bus.setRetryGarbled(options.retryGarbled);
     QString error;
     if (!bus.open(options.port, options.baud, options.parity, &error)) {
         complain(error);
@@ -301,9 +351,10 @@ int runCommand(const CtlOptions &options)
     switch (options.command) {
     case Command::Scan: return scan(bus, options);
     case Command::Get: return get(gateway, options);
-    case Command::Set: return set(gateway, options);
+    case Command::Set: return set(bus, gateway, options);
     case Command::Poll: return poll(bus, gateway, options);
     case Command::Cloud: return cloud(gateway, options);
+    case Command::Detect: return detect(bus);
     }
     return Exit::Usage;
 }

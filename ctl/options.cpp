@@ -20,11 +20,11 @@ constexpr int kMaxTimeoutMs = 60000;
 constexpr int kMaxRetries = 10;
 constexpr int kMaxCount = 1000000;
 
-const char *const kCommandNames[] = {"scan", "get", "set", "poll", "cloud"};
+const char *const kCommandNames[] = {"scan", "get", "set", "poll", "cloud", "detect"};
 
 QString commandList()
 {
-    return QStringLiteral("scan, get, set, poll or cloud");
+    return QStringLiteral("detect, scan, get, set, poll or cloud");
 }
 
 // Each check stores a valid value and returns nothing, or says what a valid one is.
@@ -175,9 +175,13 @@ const QVector<Option> &optionList()
         {"address", "A", QStringLiteral("The gateway's bus address, %1 (default 1).").arg(addresses), nullptr,
          [](const QString &v, CtlOptions *o) { return checkAddress(v, &o->address); }},
         {"timeout", "MS",
-         QStringLiteral("Wait for each answer, %1 to %2 ms (default 1000).").arg(kMinTimeoutMs).arg(kMaxTimeoutMs),
+         QStringLiteral("Wait for each answer, %1 to %2 ms (default 1000; scan and detect: the request's wire "
+                        "time and 100 ms).")
+             .arg(kMinTimeoutMs)
+             .arg(kMaxTimeoutMs),
          nullptr, [](const QString &v, CtlOptions *o) { return checkInt(v, kMinTimeoutMs, kMaxTimeoutMs, &o->timeoutMs); }},
-        {"retries", "N", QStringLiteral("Tries after the first, for each request, 0 to %1 (default 2).").arg(kMaxRetries),
+        {"retries", "N",
+         QStringLiteral("Tries after the first, for each request, 0 to %1 (default 2; scan and detect: 0).").arg(kMaxRetries),
          nullptr, [](const QString &v, CtlOptions *o) { return checkInt(v, 0, kMaxRetries, &o->retries); }},
         {"from", "A", QStringLiteral("scan: first address, %1 (default 1).").arg(addresses), "scan",
          [](const QString &v, CtlOptions *o) { return checkAddress(v, &o->from); }},
@@ -403,6 +407,24 @@ ParseOutcome parseCommandLine(const QStringList &arguments, CtlOptions *options,
     }
     if (positional.isEmpty() && !takeCommand(positional, &result, error))
         return ParseOutcome::UsageError;
+    if (result.command == Command::Detect) {
+        for (const char *name : {"baud", "parity", "address"}) {
+            if (parser.isSet(QLatin1String(name))) {
+                *error = QStringLiteral("--%1 is not for detect, which tries every line setting with a broadcast read")
+                             .arg(QLatin1String(name));
+                return ParseOutcome::UsageError;
+            }
+        }
+    }
+    // A scan or a detection paces itself by the line: most of what it asks gets no answer.
+    if (result.command == Command::Scan || result.command == Command::Detect) {
+        if (!parser.isSet(QStringLiteral("timeout")))
+            result.timeoutMs = 0;
+        if (!parser.isSet(QStringLiteral("retries"))) {
+            result.retries = 0;
+            result.retryGarbled = true;
+        }
+    }
     *error = commandFailure(result);
     if (!error->isEmpty())
         return ParseOutcome::UsageError;
@@ -417,10 +439,18 @@ QString helpText()
     return parser.helpText() + QStringLiteral(
         "\n"
         "Commands:\n"
+        "  detect\n"
+        "      Find the gateway whatever its line settings: one broadcast read at 9600,\n"
+        "      19200, 4800 and 2400 baud, each with no, odd and even parity (8 data bits,\n"
+        "      1 stop bit), until one is answered. Print baud=B parity=P address=A. When\n"
+        "      only bytes that fail the check came (a wrong setting, noise, or several\n"
+        "      gateways answering at once), print heard baud=B parity=P for each setting\n"
+        "      where they came and exit with 1, as when nobody answered.\n"
         "  scan [--from A] [--to A]\n"
-        "      Print each address that answers, one per line, in order. With the\n"
-        "      defaults each silent address costs three tries of 1 s, so a full scan\n"
-        "      takes about 12 minutes; --timeout 100 --retries 0 takes about 25 s.\n"
+        "      Print each address that answers, one per line, in order. Each address\n"
+        "      waits the request's wire time and 100 ms (109 ms at 9600 baud), so a full\n"
+        "      scan takes about 27 s; an address that answers with bytes that fail the\n"
+        "      check is asked once more.\n"
         "  get [NAME...] [--json]\n"
         "      Print the settings named, or all in the order below, as NAME=VALUE lines.\n"
         "  set NAME=VALUE...\n"

@@ -10,7 +10,7 @@
 #include "commandline.h"
 #include "settings.h"
 
-enum class Command { Scan, Get, Set, Poll, Cloud };
+enum class Command { Scan, Get, Set, Poll, Cloud, Detect };
 
 // A setting to write, its value already checked against the settings table.
 struct Assignment
@@ -33,8 +33,10 @@ struct CtlOptions
     int baud = 9600;
     char parity = 'N';
     int address = 1;
-    int timeoutMs = 1000;
+    int timeoutMs = 1000; // 0: the request's wire time and the turn-around allowance
     int retries = 2;
+    // scan: an address whose answer failed its check is tried once more, as something is there
+    bool retryGarbled = false;
     bool verbose = false;
 
     Command command = Command::Get;

@@ -7,10 +7,12 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 
 #include "crc.h"
 #include "frames.h"
 #include "registers.h"
+#include "settings.h"
 
 // libFuzzer reports a trap as a crash, with the input that caused it.
 #define FUZZ_REQUIRE(condition)                                                                                       \
@@ -55,86 +57,41 @@ private:
 
 namespace fuzz {
 
-// The registers the tool and the gateway know, so that most requests name one.
-inline std::uint16_t registerFrom(FuzzInput &in)
-{
-    static const std::uint16_t known[] = {
-        GatewayRegister::Parity,       GatewayRegister::Address,     GatewayRegister::Baud,
-        GatewayRegister::Frequency,    GatewayRegister::MeterBlock,  GatewayRegister::Channel,
-        GatewayRegister::Transmitters, GatewayRegister::RangeLower,  GatewayRegister::RangeUpper,
-        GatewayRegister::GatewayId,    GatewayRegister::SpreadingFactor, GatewayRegister::Firmware,
-        GatewayRegister::SamplingPeriod, GatewayRegister::AnalogOutput, GatewayRegister::Mode,
-    };
-    const std::uint8_t pick = in.byte();
-    constexpr std::size_t count = sizeof known / sizeof known[0];
-    return pick < count ? known[pick] : in.word();
-}
-
-// A request as the tool would put it on the line, every family and shape the
-// builders make, with parameters from the input.
+// A request as the tool puts it on the line, with parameters from the input:
+// a read or write of a setting's register or any other, a current-loop or a
+// cloud frame through their builders, or any bytes at all.
 inline QByteArray requestFrom(FuzzInput &in)
 {
+    const std::uint8_t kind = in.byte();
+    const std::uint8_t address = in.byte();
+    const std::uint8_t pick = in.byte();
+    const QVector<Setting> &settings = gatewaySettings();
+    const std::uint16_t first = pick < settings.size() ? settings.at(pick).reg : in.word();
     std::uint8_t frame[kTxFrameSize] = {};
-    int n = 0;
-    switch (in.byte() % 6) {
+    switch (kind % 5) {
     case 0: {
-        const std::uint8_t address = in.byte();
-        const std::uint16_t first = registerFrom(in);
-        const std::uint8_t small = in.byte();
         // Mostly counts a gateway can answer; now and then any 16-bit count.
-        const std::uint16_t count = small < 0xF0 ? std::uint16_t(small % 126) : in.word();
-        n = buildReadRequest(frame, address, first, count);
-        appendCrc(frame, n);
-        n += 2;
-        break;
+        const std::uint8_t small = in.byte();
+        return readRequest(address, first, small < 0xF0 ? std::uint16_t(small % 126) : in.word());
     }
     case 1: {
-        const std::uint8_t address = in.byte();
-        const std::uint16_t first = registerFrom(in);
-        constexpr int kMostValues = (kTxFrameSize - 9) / 2;
-        const int count = 1 + in.byte() % kMostValues;
-        std::uint16_t values[kMostValues] = {};
+        std::uint16_t values[(kTxFrameSize - 9) / 2] = {};
+        const int count = 1 + in.byte() % int(std::size(values));
         for (int i = 0; i < count; ++i)
             values[i] = in.word();
-        n = buildWriteRequest(frame, address, first, values, count);
-        appendCrc(frame, n);
-        n += 2;
-        break;
+        return writeRequest(address, first, values, count);
     }
-    case 2: {
-        static const std::uint8_t commands[] = {LoopCommand::WriteRange, LoopCommand::OutputCurrent,
-                                                LoopCommand::ReadRange, LoopCommand::ReadChannel,
-                                                LoopCommand::Calibrate};
-        const std::uint8_t pick = in.byte();
-        const std::uint8_t command = pick < sizeof commands ? commands[pick] : in.byte();
-        const QByteArray payload = in.bytes(in.byte() % (kTxFrameSize - 3));
-        n = buildLoopFrame(frame, command, reinterpret_cast<const std::uint8_t *>(payload.constData()),
-                           int(payload.size()));
-        break;
-    }
+    case 2:
     case 3: {
-        std::uint8_t lower[4], upper[4];
-        for (std::uint8_t &b : lower)
-            b = in.byte();
-        for (std::uint8_t &b : upper)
-            b = in.byte();
-        n = buildLoopRangeWrite(frame, floatFromLittleEndian(lower), floatFromLittleEndian(upper));
-        break;
-    }
-    case 4: {
-        static const std::uint8_t commands[] = {kCloudWriteParameter, kCloudDebugging, kCloudConnect};
-        const std::uint8_t pick = in.byte();
-        const std::uint8_t command = pick < sizeof commands ? commands[pick] : in.byte();
-        const QByteArray payload = in.bytes(in.byte() % (kMaxCloudText + 2));
-        n = buildCloudFrame(frame, command, reinterpret_cast<const std::uint8_t *>(payload.constData()),
-                            int(payload.size()));
-        break;
+        const QByteArray payload = in.bytes(in.byte() % (kind % 5 == 2 ? kTxFrameSize - 3 : kMaxCloudText + 2));
+        const auto *at = reinterpret_cast<const std::uint8_t *>(payload.constData());
+        return frameOf(frame, kind % 5 == 2 ? buildLoopFrame(frame, address, at, int(payload.size()))
+                                            : buildCloudFrame(frame, address, at, int(payload.size())));
     }
     default:
         // Whatever bytes: the reply checks take any frame they are given.
         return in.bytes(in.byte() % (kTxFrameSize + 1));
     }
-    return QByteArray(reinterpret_cast<const char *>(frame), n);
 }
 
 } // namespace fuzz

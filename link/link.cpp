@@ -20,6 +20,9 @@ constexpr int kQuietMs = 50;
 constexpr int kLateBoundTimeouts = 3;
 // The synchronous wait looks at its stop flag this often.
 constexpr int kStopSliceMs = 50;
+// USB adapters pass received bytes on in batches, up to 16 ms apart; a reply
+// that has begun is waited for this much beyond its wire time.
+constexpr int kBatchMs = 20;
 
 } // namespace
 
@@ -48,10 +51,23 @@ Link::~Link() = default;
 bool Link::open()
 {
     m_rx.clear();
+    if (m_wire)
+        return true;
     if (!m_port.open(QIODevice::ReadWrite))
         return false;
     m_port.clear(QSerialPort::Input);
     return true;
+}
+
+bool Link::reopen(const LineSetting &setting)
+{
+    close();
+    m_port.setBaudRate(setting.baud);
+    m_port.setParity(setting.parity);
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setStopBits(QSerialPort::OneStop);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    return open();
 }
 
 void Link::close()
@@ -210,9 +226,16 @@ void Link::readPending()
     if (bytes.isEmpty())
         return;
     qCDebug(lcLink).noquote() << describeTraffic("<-", bytesOf(bytes), int(bytes.size()));
-    m_rx += bytes;
-    m_lastByteAt = m_clock.elapsed();
+    heard(bytes);
     process(false);
+}
+
+void Link::heard(const QByteArray &bytes)
+{
+    m_lastByteAt = m_clock.elapsed();
+    if (m_rx.isEmpty())
+        m_firstByteAt = m_lastByteAt;
+    m_rx += bytes;
 }
 
 void Link::pump()
@@ -335,8 +358,7 @@ void Link::receive(const QByteArray &bytes)
 {
     if (!bytes.isEmpty()) {
         qCDebug(lcLink).noquote() << describeTraffic("<-", bytesOf(bytes), int(bytes.size()));
-        m_rx += bytes;
-        m_lastByteAt = m_clock.elapsed();
+        heard(bytes);
     }
     process(false);
     if (m_current && m_current->shape.kind == ReplyShape::Text && !m_rx.isEmpty())
@@ -453,17 +475,20 @@ void Link::onTimer()
 {
     // Replies that came while the owner's thread was busy are read before
     // anything is given up.
-    if (m_port.isOpen() && m_port.bytesAvailable() > 0) {
-        const QByteArray bytes = m_port.readAll();
-        m_rx += bytes;
-        m_lastByteAt = m_clock.elapsed();
-    }
+    if (m_port.isOpen() && m_port.bytesAvailable() > 0)
+        heard(m_port.readAll());
     const qint64 now = m_clock.elapsed();
     process(!m_rx.isEmpty() && now - m_lastByteAt >= kQuietMs);
     if (m_current) {
         Pending &current = *m_current;
         const Attempt &last = current.unanswered.back();
-        if (now >= last.sentAt + current.request.timeoutMs) {
+        // A reply that has begun is given the time its bytes take on the line.
+        const qint64 replyEnds = !m_rx.isEmpty() && m_firstByteAt >= last.sentAt && current.shape.length > 0
+                                     ? m_firstByteAt + wireTimeMs(current.shape.length, int(m_port.baudRate())) + kBatchMs
+                                     : 0;
+        if (now < replyEnds) {
+            armTimer(replyEnds);
+        } else if (now >= last.sentAt + current.request.timeoutMs) {
             // A cut reply is no answer; what there was of it goes with the attempt.
             const QByteArray partial = std::exchange(m_rx, QByteArray());
             if (!partial.isEmpty()) {

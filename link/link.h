@@ -27,6 +27,13 @@ struct LinkRequest {
 // The parity of a line by its letter: N, O or E.
 QSerialPort::Parity parityOf(char letter);
 
+// The PC side's line settings that the gateway's own can differ in; the gateway
+// always has 8 data bits and 1 stop bit.
+struct LineSetting {
+    qint32 baud = 9600;
+    QSerialPort::Parity parity = QSerialPort::NoParity;
+};
+
 // What became of a request.
 struct LinkResult {
     enum Outcome : std::uint8_t {
@@ -74,6 +81,9 @@ public:
     QSerialPort &port() { return m_port; }
     // Opens the port as it is set up; the reception starts empty.
     bool open();
+    // Closes the port and opens it again at this setting, 8 data bits and 1 stop
+    // bit: nothing heard or owed at the old setting is kept.
+    bool reopen(const LineSetting &setting);
     // Closes the port; what is queued or awaited ends Cancelled.
     void close();
     bool isOpen() const { return m_port.isOpen(); }
@@ -102,7 +112,7 @@ public:
     // How long a reply is still waited for after its attempt went out.
     int lateBoundMs(int timeoutMs) const;
     // For tests and the fuzzer: frames go here instead of the port, and the
-    // link acts as if the port were open.
+    // link acts as if the port were open (open() and reopen() only set it up).
     void setWire(std::function<void(const QByteArray &)> wire);
 
     TrafficRecord &traffic() { return m_record; }
@@ -131,6 +141,7 @@ private:
 
     void pump();
     void readPending();
+    void heard(const QByteArray &bytes);
     void send(Pending &pending);
     void onTimer();
     void onReadyRead();
@@ -163,6 +174,8 @@ private:
     std::deque<Pending> m_owed;
     QByteArray m_rx;
     qint64 m_lastByteAt = 0;
+    // When the bytes now in the reception began to come.
+    qint64 m_firstByteAt = 0;
     // The line is kept quiet after a frame that awaits nothing until then.
     qint64 m_quietUntil = 0;
     qint64 m_longestDelay = 0;

@@ -12,6 +12,10 @@ void Qwa::on_SerialPort_ReadyRead()
 void Qwa::takeResult(const LinkResult &result)
 {
     const auto code = static_cast<std::uint8_t>(result.tag);
+    if (code == Code::Detect) {
+        detector.take(result);
+        return;
+    }
     const ReplyRule *rule = replyRule(code);
     const auto *reply = reinterpret_cast<const std::uint8_t *>(result.reply.constData());
     const int n = int(result.reply.size());

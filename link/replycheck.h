@@ -48,3 +48,12 @@ bool repliesCouldMix(const QByteArray &earlier, bool earlierAnySender, const QBy
 // How long the frame takes on the line at this baud rate: start, eight data
 // bits, parity and stop, eleven bits a byte at the most.
 int wireTimeMs(int bytes, int baud);
+
+// What a gateway is given to turn a request round before its reply starts:
+// the search's tick, the detection's and the scan's allowance.
+constexpr int kTurnaroundMs = 100;
+// How long a request waits for the start of its reply: its own wire time and the turn-around.
+inline int replyWaitMs(const QByteArray &request, int baud)
+{
+    return wireTimeMs(int(request.size()), baud) + kTurnaroundMs;
+}

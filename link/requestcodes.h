@@ -43,4 +43,6 @@ constexpr std::uint8_t Cloud = 0x23;
 constexpr std::uint8_t ReadMode = 0x24;
 constexpr std::uint8_t WriteMode = 0x25;
 constexpr std::uint8_t Highest = WriteMode;
+// The detection's broadcast reads: its own outcomes, handled by the detector, not the table.
+constexpr std::uint8_t Detect = 0x26;
 } // namespace Code

@@ -5,6 +5,9 @@
 #include "frames.h"
 
 #include <algorithm>
+#include <utility>
+
+#include "settings.h"
 
 namespace {
 
@@ -47,6 +50,9 @@ GatewaySimulator::GatewaySimulator(const SimulatorSettings &settings)
     for (std::uint8_t address : m_settings.addresses) {
         GatewayState state;
         state.address = address;
+        const int baudCode = findSetting(QStringLiteral("baud"))->choices.indexOf(QString::number(m_settings.baud));
+        if (baudCode >= 0)
+            state.baudCode = std::uint16_t(baudCode);
         for (int m = 1; m <= m_settings.meters; ++m) {
             Meter meter;
             meter.base = tenths(m_driftRandom) / 10.0f;
@@ -61,10 +67,21 @@ GatewaySimulator::GatewaySimulator(const SimulatorSettings &settings)
 GatewayState *GatewaySimulator::gatewayAt(std::uint8_t address)
 {
     for (GatewayState &state : m_gateways) {
-        if (state.address == address)
+        if (state.address == address && hears(state))
             return &state;
     }
     return nullptr;
+}
+
+void GatewaySimulator::hearAt(int baud, int stopBits)
+{
+    m_heardBaud = baud;
+    m_heardStopBits = stopBits;
+}
+
+bool GatewaySimulator::hears(const GatewayState &gateway) const
+{
+    return m_heardBaud == 0 || (gateway.baud() == m_heardBaud && m_heardStopBits == m_settings.stopBits);
 }
 
 QList<Exchange> GatewaySimulator::feed(const QByteArray &bytes)
@@ -111,6 +128,13 @@ Exchange GatewaySimulator::handleFrame(const LineFrame &frame)
         return exchange;
     }
     exchange.recognised = true;
+    if (!m_gateways.isEmpty() && std::none_of(m_gateways.begin(), m_gateways.end(), [this](const GatewayState &g) { return hears(g); })) {
+        exchange.meaning = describeRequest(frame.bytes)
+                           + QStringLiteral(": not heard, sent at %1 baud with %2 stop bit(s)")
+                                 .arg(m_heardBaud)
+                                 .arg(m_heardStopBits);
+        return exchange;
+    }
 
     if (chance(m_settings.dropRate)) {
         exchange.meaning = (frame.kind == LineFrame::ModbusOther ? functionText(bytesOf(frame.bytes)[1])
@@ -132,12 +156,14 @@ Exchange GatewaySimulator::handleFrame(const LineFrame &frame)
         // These frames carry no address: every gateway on the bus acts on them and,
         // so that the answers do not collide, the first one answers.
         QString note;
-        for (int i = 0; i < m_gateways.size(); ++i) {
+        bool first = true;
+        for (GatewayState &gateway : m_gateways) {
+            if (!hears(gateway))
+                continue;
             QString ownNote;
-            const QByteArray answer = frame.kind == LineFrame::Loop
-                ? handleLoop(m_gateways[i], frame.bytes, &ownNote)
-                : handleCloud(m_gateways[i], frame.bytes, &ownNote);
-            if (i == 0) {
+            const QByteArray answer = frame.kind == LineFrame::Loop ? handleLoop(gateway, frame.bytes, &ownNote)
+                                                                    : handleCloud(gateway, frame.bytes, &ownNote);
+            if (std::exchange(first, false)) {
                 reply = answer;
                 note = ownNote;
             }
@@ -179,16 +205,20 @@ QByteArray GatewaySimulator::handleModbus(const LineFrame &frame, Exchange &exch
 
     if (address == 0) {
         QByteArray reply;
-        if (function == kModbusRead && first == GatewayRegister::Address && count == 1 && !m_gateways.isEmpty()) {
+        const auto hearing = std::find_if(m_gateways.begin(), m_gateways.end(),
+                                          [this](const GatewayState &g) { return hears(g); });
+        if (function == kModbusRead && first == GatewayRegister::Address && count == 1 && hearing != m_gateways.end()) {
             // Whoever is on the bus tells its address; on a shared bus only the first.
-            reply = readRegisters(m_gateways.first(), first, count, &note);
+            reply = readRegisters(*hearing, first, count, &note);
         } else if (function == kModbusWrite) {
             // A broadcast write is carried out by every gateway and answered by none.
             QByteArray answer;
-            for (int i = 0; i < m_gateways.size(); ++i) {
+            for (auto g = hearing; g != m_gateways.end(); ++g) {
+                if (!hears(*g))
+                    continue;
                 QString ownNote;
-                const QByteArray own = writeRegisters(m_gateways[i], frame.bytes, &ownNote);
-                if (i == 0) {
+                const QByteArray own = writeRegisters(*g, frame.bytes, &ownNote);
+                if (g == hearing) {
                     answer = own;
                     note = ownNote;
                 }

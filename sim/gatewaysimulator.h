@@ -16,6 +16,8 @@
 struct SimulatorSettings
 {
     QVector<std::uint8_t> addresses{1}; // one gateway per address; the first answers the broadcast
+    int baud = 9600;  // each gateway's line speed at the start: 2400, 4800, 9600 or 19200
+    int stopBits = 1; // the gateways' stop bits
     int meters = 5;
     QSet<int> silentMeters; // counted from 1
     float drift = 0.1f; // largest random step of a temperature per poll
@@ -59,12 +61,17 @@ public:
 
     QList<Exchange> feed(const QByteArray &bytes);
     QList<Exchange> lineIdle();
+    // The line speed and stop bits of the bytes fed from now on, where the line
+    // tells them (a pseudo-terminal): only a gateway at that speed hears them.
+    // 0, the start: every gateway hears everything.
+    void hearAt(int baud, int stopBits);
 
     int gatewayCount() const { return m_gateways.size(); }
     GatewayState &gateway(int index) { return m_gateways[index]; }
     const GatewayState &gateway(int index) const { return m_gateways[index]; }
-    // The gateway that answers this address now, or null.
+    // The gateway that answers this address now, at the line's speed, or null.
     GatewayState *gatewayAt(std::uint8_t address);
+    bool hears(const GatewayState &gateway) const;
 
     // Fault settings may be changed between frames.
     SimulatorSettings &settings() { return m_settings; }
@@ -92,4 +99,6 @@ private:
     LineParser m_parser;
     std::mt19937 m_faultRandom;
     std::mt19937 m_driftRandom; // apart, so that the faults of a seed do not depend on polls
+    int m_heardBaud = 0;
+    int m_heardStopBits = 1;
 };

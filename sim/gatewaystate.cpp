@@ -76,6 +76,11 @@ std::uint8_t GatewayState::checkWrite(std::uint16_t number, std::uint16_t value)
     return !info->limited || allowedBySetting(number, value) ? 0 : ModbusException::IllegalValue;
 }
 
+int GatewayState::baud() const
+{
+    return findSetting(QStringLiteral("baud"))->choices.value(baudCode).toInt();
+}
+
 void GatewayState::applyWrite(std::uint16_t number, std::uint16_t value)
 {
     const RegisterInfo *info = findRegister(number);

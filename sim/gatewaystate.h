@@ -55,4 +55,6 @@ struct GatewayState
     // 0 when the value may be written, else the Modbus exception code.
     std::uint8_t checkWrite(std::uint16_t number, std::uint16_t value) const;
     void applyWrite(std::uint16_t number, std::uint16_t value);
+    // The line speed its baud register sets.
+    int baud() const;
 };

@@ -2,7 +2,7 @@
 // port only through QSerialPort.
 #include "linebackend.h"
 
-std::unique_ptr<LineBackend> openPseudoTerminalLine(QString *, QString *error)
+std::unique_ptr<LineBackend> openPseudoTerminalLine(int, QString *, QString *error)
 {
     *error = QStringLiteral("no pseudo-terminals on this system; serve a serial port with --port, "
                             "e.g. one end of a virtual null-modem pair");

@@ -41,6 +41,16 @@ bool baudConstant(int baud, speed_t *speed)
     }
 }
 
+int baudOfConstant(speed_t speed)
+{
+    for (int baud : {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200}) {
+        speed_t constant = B0;
+        if (baudConstant(baud, &constant) && constant == speed)
+            return baud;
+    }
+    return 0;
+}
+
 // A non-blocking descriptor: a pty master or a serial port.
 class DescriptorLine : public LineBackend
 {
@@ -101,6 +111,17 @@ public:
         return written;
     }
 
+    std::optional<SerialSettings> farSettings() const override
+    {
+        termios t{};
+        if (m_keptSlave < 0 || ::tcgetattr(m_fd, &t) != 0)
+            return std::nullopt;
+        SerialSettings settings;
+        settings.baud = baudOfConstant(::cfgetospeed(&t));
+        settings.stopBits = (t.c_cflag & CSTOPB) ? 2 : 1;
+        return settings;
+    }
+
 private:
     int m_fd;
     int m_keptSlave; // our own open slave fd keeps the pty alive between clients
@@ -108,8 +129,10 @@ private:
 
 } // namespace
 
-std::unique_ptr<LineBackend> openPseudoTerminalLine(QString *path, QString *error)
+std::unique_ptr<LineBackend> openPseudoTerminalLine(int baud, QString *path, QString *error)
 {
+    speed_t speed = B9600;
+    baudConstant(baud, &speed);
     int master = -1;
     int slave = -1;
     char name[256] = {0};
@@ -123,6 +146,8 @@ std::unique_ptr<LineBackend> openPseudoTerminalLine(QString *path, QString *erro
         termios settings{};
         if (::tcgetattr(fd, &settings) == 0) {
             ::cfmakeraw(&settings);
+            ::cfsetispeed(&settings, speed);
+            ::cfsetospeed(&settings, speed);
             ::tcsetattr(fd, TCSANOW, &settings);
         }
     }

@@ -34,7 +34,8 @@ LineServer::~LineServer() = default;
 bool LineServer::openPseudoTerminal(QString *error)
 {
     m_line.reset();
-    m_line = openPseudoTerminalLine(&m_path, error);
+    const int baud = m_simulator.gatewayCount() > 0 ? m_simulator.gateway(0).baud() : 9600;
+    m_line = openPseudoTerminalLine(baud, &m_path, error);
     m_idleGapMs = kMinIdleGapMs;
     return m_line != nullptr;
 }
@@ -93,6 +94,9 @@ void LineServer::serveOnce(int maxWaitMs)
         m_hangupReported = false;
         m_lastByte = Clock::now();
         m_heardSinceIdle = true;
+        // Read as the bytes come: the client sets the line up before it writes.
+        if (const std::optional<SerialSettings> far = m_line->farSettings())
+            m_simulator.hearAt(far->baud, far->stopBits);
         handleExchanges(m_simulator.feed(heard));
         break;
     case LineBackend::Heard::HungUp:

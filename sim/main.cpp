@@ -79,7 +79,7 @@ int main(int argc, char *argv[])
         std::printf("%s\nNVB_EXTRA_PORTS=%s\n", server.path().toLocal8Bit().constData(),
                     server.path().toLocal8Bit().constData());
         std::fflush(stdout);
-        report(QStringLiteral("%1 on %2; Ctrl-C stops").arg(gateways, server.path()));
+        report(QStringLiteral("%1 on %2 at %3 baud; Ctrl-C stops").arg(gateways, server.path()).arg(options.simulator.baud));
     } else {
         if (!server.openSerialPort(options.port, options.serial, &error)) {
             report(error);

@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include "registers.h"
+#include "settings.h"
 
 #include <QCommandLineParser>
 #include <QSet>
@@ -114,7 +115,10 @@ struct Option
 // In the order --help lists them.
 const Option kOptions[] = {
     {"port", "PATH", "Serve this serial port (/dev/ttyUSB0, COM5) instead of a pseudo-terminal.", checkPort},
-    {"baud", "N", "1200, 2400, 4800, 9600, 19200, 38400, 57600 or 115200 (default 9600).", checkBaud},
+    {"baud", "N",
+     "1200, 2400, 4800, 9600, 19200, 38400, 57600 or 115200 (default 9600); on a pseudo-terminal the gateways' "
+     "own: 2400, 4800, 9600 or 19200.",
+     checkBaud},
     {"parity", "N|O|E", "None, odd or even (default N).", checkParity},
     {"data", "8|7", "Data bits (default 8).",
      [](const QString &v, SimOptions *o) { return checkInt(v, 7, 8, &o->serial.dataBits, "expected 7 or 8"); }},
@@ -154,8 +158,12 @@ void addOptions(QCommandLineParser *parser)
         "pseudo-terminals: there, serve one end of a virtual null-modem pair with\n"
         "--port COM5 and open the other end in the tool.\n"
         "\n"
-        "--baud, --parity, --data and --stop set up the serial port of --port. Each\n"
-        "fault is decided per frame by a generator seeded with --seed.\n"
+        "--baud, --parity, --data and --stop set up the serial port of --port. On a\n"
+        "pseudo-terminal --baud and --stop are the gateways' own at the start, and a\n"
+        "gateway hears only frames sent at its baud rate and stop bits, which it reads\n"
+        "from the line's settings; a baud rate write moves it. A pseudo-terminal cannot\n"
+        "show parity or data bits, so --parity and --data need --port. Each fault is\n"
+        "decided per frame by a generator seeded with --seed.\n"
         "\n"
         "Exit status: 0 after Ctrl-C, 1 when the line cannot be opened, 2 for a usage\n"
         "error."));
@@ -198,11 +206,22 @@ ParseOutcome parseCommandLine(const QStringList &arguments, SimOptions *options,
         }
     }
 
-    for (const char *name : {"baud", "parity", "data", "stop"}) {
+    for (const char *name : {"parity", "data"}) {
         if (parser.isSet(QLatin1String(name)) && result.port.isEmpty()) {
-            *error = QStringLiteral("--%1 only applies to a serial port given with --port").arg(QLatin1String(name));
+            *error = QStringLiteral("--%1 only applies to a serial port given with --port: a pseudo-terminal "
+                                    "cannot show it")
+                         .arg(QLatin1String(name));
             return ParseOutcome::UsageError;
         }
+    }
+    result.simulator.baud = result.serial.baud;
+    result.simulator.stopBits = result.serial.stopBits;
+    const QStringList gatewayRates = findSetting(QStringLiteral("baud"))->choices;
+    if (result.port.isEmpty() && !gatewayRates.contains(QString::number(result.serial.baud))) {
+        *error = QStringLiteral("a gateway on a pseudo-terminal runs at %1 baud, not %2")
+                     .arg(gatewayRates.join(QStringLiteral(", ")))
+                     .arg(result.serial.baud);
+        return ParseOutcome::UsageError;
     }
     const QSet<int> &silent = result.simulator.silentMeters;
     const int highest = silent.isEmpty() ? 0 : *std::max_element(silent.begin(), silent.end());

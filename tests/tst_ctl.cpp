@@ -16,7 +16,7 @@ const QByteArray kSecret = "s3cr3t-Key";
 
 // What the test does besides running the program.
 enum Setup { Plain, Exceptions, WritesIgnored, TwoGateways, LateReplies, Interrupted, OutputFull, InputLeftOpen, Vanishing,
-             Jittery, Killed };
+             Jittery, At2400, At19200, TwoStopBits, Garbled, Killed };
 // Jittery: replies late by 120..270 ms, the simulator seeded with this.
 std::uint32_t g_seed = 1;
 
@@ -55,9 +55,12 @@ Run ctl(const QString &line, Setup setup = Plain)
     settings.jitterMs = setup == Jittery ? 150 : 0;
     settings.seed = g_seed;
     settings.addresses = setup == TwoGateways ? QVector<std::uint8_t>{3, 200} : QVector<std::uint8_t>{1};
+    settings.baud = setup == At2400 ? 2400 : setup == At19200 ? 19200 : 9600;
+    settings.stopBits = setup == TwoStopBits ? 2 : 1;
+    settings.corruptRate = setup == Garbled ? 1.0 : 0.0;
     GatewaySimulator simulator(settings);
     GatewayState &g = simulator.gateway(0);
-    g.parity = 2; g.baudCode = 3; g.frequency = 0xFF1E; g.transmitters = 200; g.rangeLower = 25; g.rangeUpper = 65535;
+    g.parity = 2; g.frequency = 0xFF1E; g.transmitters = 200; g.rangeLower = 25; g.rangeUpper = 65535;
     g.gatewayId = 0x1A2B; g.spreadingFactor = 0x0109; g.firmware = 0x0203; g.samplingPeriod = 300;
     g.analogOutput = 4095; g.mode = 1; g.loopChannel = 4; g.loopLower = 4.0f; g.loopUpper = 20.5f;
     for (int m = 0; m < g.meters.size(); ++m)
@@ -207,10 +210,10 @@ void CtlTest::commands_data()
     QTest::addColumn<QString>("heard"); // how many requests went on the line, or the frames themselves
     QTest::addColumn<QString>("held"); // words the gateway's state shows afterwards
 
-    const QString all = "parity=even\nbaud=19200\nfrequency=450\nloop-channel=5\ntransmitters=200\nrange=2.5,6553.5\n"
+    const QString all = "parity=even\nbaud=9600\nfrequency=450\nloop-channel=5\ntransmitters=200\nrange=2.5,6553.5\n"
                         "gateway-id=0x1A2B\nspreading-factor=9\nfirmware=0x0203\nsampling-period=300\n"
                         "analog-output=4095\nmode=repeater\nloop-range=4,20.5\n";
-    const QString json = "{\"parity\":\"even\",\"baud\":\"19200\",\"frequency\":450,\"loop-channel\":5,\"transmitters\":200,"
+    const QString json = "{\"parity\":\"even\",\"baud\":\"9600\",\"frequency\":450,\"loop-channel\":5,\"transmitters\":200,"
                          "\"range\":[2.5,6553.5],\"gateway-id\":\"0x1A2B\",\"spreading-factor\":9,\"firmware\":\"0x0203\","
                          "\"sampling-period\":300,\"analog-output\":4095,\"mode\":\"repeater\",\"loop-range\":[4,20.5]}\n";
     const auto csv = [](int address) { return QStringLiteral("# nvb8140t-ctl " NVB_VERSION "\n# port PTY, 9600 8N1\n# gateway address %1\n").arg(address); };
@@ -222,7 +225,16 @@ void CtlTest::commands_data()
     QTest::newRow("get in the order asked") << kLine + "get mode parity" << 0 << 0 << "mode=repeater\nparity=even\n" << "" << "2" << "";
     QTest::newRow("set frequency") << kLine + "set frequency=433" << 0 << 0 << "frequency=433\n" << "" << "2" << "frequency=0x000D";
     QTest::newRow("set pair, rounded") << kLine + "set range=0.25,100.5" << 0 << 0 << "range=0.3,100.5\n" << "" << "2" << "rangeLower=3 rangeUpper=1005";
+    // The gateway answers at 4800 from the acknowledgement on: the read-back goes there.
     QTest::newRow("set choices") << kLine + "set parity=odd baud=4800" << 0 << 0 << "parity=odd\nbaud=4800\n" << "" << "4" << "parity=1 baudCode=1";
+    QTest::newRow("detect at 2400, tried last") << "--port PTY detect" << int(At2400) << 0 << "baud=2400 parity=none address=1\n" << "" << "10" << "";
+    QTest::newRow("detect at 19200") << "--port PTY detect" << int(At19200) << 0 << "baud=19200 parity=none address=1\n" << "" << "4" << "";
+    QTest::newRow("detect, nobody hears 1 stop bit") << "--port PTY detect" << int(TwoStopBits) << 1 << "" << "no gateway answered at any line setting" << "12" << "";
+    QTest::newRow("detect, --baud refused") << "--port PTY --baud 4800 detect" << 0 << 2 << "" << "--baud is not for detect, which tries every line setting with a broadcast read" << "0" << "";
+    // A garbled answer is asked once more; silent addresses are not.
+    QTest::newRow("scan, garbled") << "--port PTY scan --from 1 --to 3" << int(Garbled) << 1 << ""
+                                   << "gateway 1: address: no valid answer after 2 tries (last: 7 byte(s) that are not the answer)\nnvb8140t-ctl: no gateway answered at addresses 1 to 3"
+                                   << "01 03 00 01 00 01 D5 CA, 01 03 00 01 00 01 D5 CA, 02 03 00 01 00 01 D5 F9, 03 03 00 01 00 01 D4 28" << "";
     QTest::newRow("set hex, low byte") << kLine + "set gateway-id=beef spreading-factor=12" << 0 << 0 << "gateway-id=0xBEEF\nspreading-factor=12\n" << "" << "4" << "gatewayId=0xBEEF spreadingFactor=12";
     QTest::newRow("set loop channel") << kLine + "set loop-channel=7" << 0 << 0 << "loop-channel=7\n" << "" << "2" << "loopChannel=6";
     QTest::newRow("set loop range") << kLine + "set loop-range=-20,4.2" << 0 << 0 << "loop-range=-20,4.2\n" << "" << "2" << "loop=-20,4.19999981";
@@ -288,8 +300,8 @@ void CtlTest::commands_data()
     refused("missing value", "get --address", "missing value after '--address'");
     refused("option twice", "get --address 1 --address=2", "--address is given twice");
     refused("option of another command", "set mode=receiver --json", "--json applies to get only");
-    refused("no command", "", "no command given (expected scan, get, set, poll or cloud)");
-    refused("unknown command", "reboot", "unknown command 'reboot' (expected scan, get, set, poll or cloud)");
+    refused("no command", "", "no command given (expected detect, scan, get, set, poll or cloud)");
+    refused("unknown command", "reboot", "unknown command 'reboot' (expected detect, scan, get, set, poll or cloud)");
     refused("argument too many", "scan 7", "unexpected argument '7' after scan");
     QTest::newRow("empty port") << "--port= get" << 0 << 2 << "" << "invalid value '' for --port: expected a device path" << "0" << "";
     QTest::newRow("no port") << "get" << 0 << 2 << "" << "--port PATH is required" << "0" << "";
@@ -339,7 +351,7 @@ void CtlTest::everyOption_data()
 {
     // "--name=value" or a flag, then the command it goes with; each must be listed in --help too.
     QTest::addColumn<QString>("option");
-    for (const QString &row : QStringList{"--port=PTY get frequency", "--baud=19200 get frequency", "--parity=O get frequency", // a pseudo-terminal refuses even parity
+    for (const QString &row : QStringList{"--port=PTY get frequency", "--baud=9600 get frequency", "--parity=O get frequency", // a pseudo-terminal refuses even parity
                             "--address=1 get frequency", "--timeout=150 get frequency", "--retries=10 get frequency", "--json get frequency",
                             "--from=1 scan --to 1", "--to=1 scan", "--meters=1 poll --count 1", "--count=1 poll --meters 1",
                             "--region=a/b cloud", "--property=a/b cloud", "--name=a/b cloud", "--publish=a/b cloud", "--subscribe=a/b cloud",
@@ -368,7 +380,7 @@ void CtlTest::help()
     const Run run = ctl("--help");
     QVERIFY2(run.status == 0 && run.err.isEmpty() && run.heard.isEmpty(), qPrintable(run.err));
     QStringList shown{"scan [--from A] [--to A]", "get [NAME...] [--json]", "set NAME=VALUE...", "poll --meters N [--count K]",
-                      "cloud [--region R]", "--timeout 100 --retries 0", "  -v, --verbose ", "  --version ", "--help ",
+                      "cloud [--region R]", "  detect\n", "  -v, --verbose ", "  --version ", "--help ",
                       "frequency           420 to 675 MHz", "range               LOWER,UPPER, each 0 to 6553.5"};
     // Every setting with its choices, but the address, which is an option here.
     for (const Setting &s : gatewaySettings())

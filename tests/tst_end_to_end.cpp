@@ -97,6 +97,7 @@ private slots:
     void simulatedBus();
     void readsDuringTheAcquisition();
     void monitor();
+    void detectButton();
 
 private:
     bool answered(const char *button, int timeoutMs = 3000);
@@ -311,6 +312,23 @@ void EndToEndTest::monitor()
     QCOMPARE(view->blockCount(), TrafficRecord::kCapacity);
     QVERIFY(view->toPlainText().section(QLatin1Char('\n'), 0, 0).endsWith(QStringLiteral("  3")));
     monitor->close();
+}
+
+// The gateways moved to 19200, the fourth setting tried: the port stays open
+// there and the gateway is chosen, as after a broadcast read, and answers.
+void EndToEndTest::detectButton()
+{
+    QVERIFY(onSimulator());
+    fixture.click("Btodakai");
+    for (int i = 0; i < bus.simulator.gatewayCount(); ++i)
+        bus.simulator.gateway(i).baudCode = 3;
+    fixture.child<QComboBox>("comdizhi")->clear();
+    QCOMPARE(fixture.pulsesDuring([&] { fixture.click("detectButton"); }, 3000, 1), 1);
+    QVERIFY(fixture.window.isPortOpen() && fixture.window.port().baudRate() == 19200);
+    QCOMPARE(shown("combotelv") + shown("comjiaoyanwei") + shown("linedizhi"), QStringLiteral("19200无校验3"));
+    QCOMPARE(itemTexts(fixture.child<QComboBox>("comdizhi")), QStringList{"3"});
+    QVERIFY(answered("BtoduquB"));
+    QCOMPARE(shown("combotelv2"), QStringLiteral("19200"));
 }
 
 QTEST_MAIN(EndToEndTest)

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <random>
 
+#include "detector.h"
 #include "link.h"
 #include "ptyline.h"
 #include "trendstore.h"
@@ -39,6 +40,8 @@ private slots:
     void lineGoesAway();
     void trendColumns_data();
     void trendColumns();
+    void detection_data();
+    void detection();
 
 private:
     // The outcomes reported within the time, in order.
@@ -353,6 +356,59 @@ void LinkTest::trendColumns()
                      qPrintable(QStringLiteral("column %1 meter %2: %3..%4").arg(c).arg(m).arg(double(r.min)).arg(double(r.max))));
         }
     }
+}
+
+// The detection against a stand-in for the line that sees parity, as a
+// pseudo-terminal cannot: the settings in their order, each verdict, a stop.
+void LinkTest::detection_data()
+{
+    QTest::addColumn<QString>("gateway"); // the setting it answers at; empty: nobody
+    QTest::addColumn<QString>("answer");  // good; collision: two gateways at once; late: begun as the wait ends
+    QTest::addColumn<int>("stopAfter");   // frames sent before a stop; 0: none
+    QTest::addColumn<QString>("verdict");
+    QTest::addColumn<int>("tried");
+    const QString at4800 = "baud=4800 parity=even", at9600 = "baud=9600 parity=none";
+    QTest::newRow("found at 4800 even") << at4800 << "good" << 0 << "found " + at4800 + " address=7" << 9;
+    QTest::newRow("two gateways at once") << at9600 << "collision" << 0 << "something " + at9600 << 12;
+    QTest::newRow("reply begun as the wait ends") << at9600 << "late" << 0 << "found " + at9600 + " address=7" << 1;
+    QTest::newRow("nobody") << "" << "" << 0 << "nobody" << 12;
+    QTest::newRow("stopped") << "" << "" << 3 << "stopped" << 3;
+}
+
+void LinkTest::detection()
+{
+    QFETCH(QString, gateway);
+    QFETCH(QString, answer);
+    QFETCH(int, stopAfter);
+    QFETCH(QString, verdict);
+    QFETCH(int, tried);
+    Link stand;
+    QStringList sent;
+    std::atomic<bool> stop{false};
+    const QByteArray good = crc("07 03 02 00 07"), other = crc("09 03 02 00 09");
+    stand.setWire([&](const QByteArray &frame) {
+        sent << lineSettingText({stand.port().baudRate(), stand.port().parity()});
+        stop = sent.size() == stopAfter;
+        if (sent.last() != gateway || frame != crc("00 03 00 01 00 01"))
+            return;
+        QByteArray reply = good; // the line holds low where either gateway sends a 0 bit
+        for (int i = 0; answer == "collision" && i < reply.size(); ++i)
+            reply[i] = char(good[i] & other[i]);
+        const int wait = replyWaitMs(frame, stand.port().baudRate());
+        const int split = answer == "late" ? 2 : 0;
+        QTimer::singleShot(answer == "late" ? wait - 5 : 20, &stand, [&stand, reply, split] { stand.receive(reply.left(split)); });
+        QTimer::singleShot(answer == "late" ? wait + 15 : 20, &stand, [&stand, reply, split] { stand.receive(reply.mid(split)); });
+    });
+    const Detection found = detectLine(stand, &stop);
+    const char *const verdicts[] = {"found", "something", "nobody", "stopped", "port failed"};
+    QStringList said{verdicts[found.verdict]};
+    for (const LineSetting &setting : found.verdict == Detection::Found ? QVector<LineSetting>{found.setting} : found.heardAt)
+        said << lineSettingText(setting);
+    QCOMPARE(said.join(' ') + (found.verdict == Detection::Found ? QString(" address=%1").arg(found.address) : QString()), verdict);
+    settle(300);
+    QCOMPARE(sent.size(), tried);
+    for (int i = 0; i < tried; ++i)
+        QCOMPARE(sent[i], lineSettingText(detectionOrder()[i]));
 }
 
 QTEST_GUILESS_MAIN(LinkTest)

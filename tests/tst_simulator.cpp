@@ -465,7 +465,8 @@ private slots:
         QTest::newRow("missing value") << QStringList{"--meters"} << 2 << "missing value after '--meters'";
         QTest::newRow("address twice") << QStringList{"--address", "3,3"} << 2 << "given twice";
         QTest::newRow("silent 7 of 5") << QStringList{"--silent-meters=2,7"} << 2 << "meter 7, but there are only 5";
-        QTest::newRow("baud, no port") << QStringList{"--baud", "19200"} << 2 << "--baud only applies to a serial port";
+        QTest::newRow("parity, no port") << QStringList{"--parity", "E"} << 2 << "--parity only applies to a serial port";
+        QTest::newRow("baud no gateway has") << QStringList{"--baud", "1200"} << 2 << "runs at 2400, 4800, 9600, 19200 baud, not 1200";
         QTest::newRow("no such device") << QStringList{"--port", "/nonexistent/tty"} << 1 << "cannot open /nonexistent/tty";
         QTest::newRow("not a terminal") << QStringList{"--port", "/dev/null", "--baud", "4800"} << 1 << "not a serial port";
     }

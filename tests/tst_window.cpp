@@ -484,6 +484,43 @@ private slots:
         QCOMPARE(logged, opens ? QStringList{QStringLiteral("成功打开串口 \"%1\"").arg(far.path())} : QStringList());
     }
 
+    void detection_data() {
+        QTest::addColumn<int>("stopAfter"); // settings tried before Stop; 0: all of them
+        QTest::addColumn<bool>("english");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("stopped at the second setting") << 2 << false << "";
+        QTest::newRow("nobody") << 0 << false << "提示: 在所有线路设置下均无应答; ";
+        QTest::newRow("nobody, in English") << 0 << true << "Note: No answer at any line setting; ";
+    }
+    // Each setting tried shows in the boxes as its broadcast read goes out; nothing
+    // found, or Stop, leaves the port closed and the boxes as they were.
+    void detection() {
+        QFETCH(int, stopAfter);
+        QFETCH(bool, english);
+        QFETCH(QString, shown);
+        clickLanguage(english ? 1 : 0);
+        QVERIFY(fixture->openOn(line.path()));
+        fixture->click("Btodakai");
+        QVERIFY(fixture->put(QStringLiteral("combotelv=2400")) && fixture->put(QStringLiteral("comstop=2")));
+        fixture->click("detectButton");
+        QCOMPARE(button("detectButton")->text(), english ? QStringLiteral("Stop") : QStringLiteral("停止识别"));
+        QVERIFY(!button("Btodakai")->isEnabled() && settingBoxesEnabled(false));
+        QStringList tried, expected;
+        for (int i = 0; i < (stopAfter ? stopAfter : detectionOrder().size()); ++i) {
+            QVERIFY(line.expect(withCrc(bytes("00 03 00 01 00 01"))));
+            tried << combo("combotelv")->currentText() + QString::number(combo("comjiaoyanwei")->currentIndex()) + combo("comstop")->currentText();
+            expected << QString::number(detectionOrder()[i].baud) + QString::number(QList<int>{0, 0, 2, 1}[detectionOrder()[i].parity]) + '1';
+        }
+        QCOMPARE(tried, expected);
+        if (stopAfter)
+            fixture->click("detectButton");
+        QTRY_COMPARE(shownBoxes(), shown);
+        QVERIFY(line.expectSilence(300));
+        QVERIFY(!fixture->window.isPortOpen() && settingBoxesEnabled(true) && button("Btodakai")->isEnabled());
+        QCOMPARE(button("detectButton")->text(), english ? QStringLiteral("Detect") : QStringLiteral("识别"));
+        QCOMPARE(combo("combotelv")->currentText() + combo("comstop")->currentText(), QStringLiteral("24002"));
+    }
+
     // The secret shows only while it is typed; switched on, the traffic log masks it.
     void trafficLogMasksTheDeviceSecret() {
         QVERIFY(fixture->openOn(line.path()));

@@ -90,15 +90,17 @@ int main(int argc, char *argv[])
     if (english)
         d.press(ui.Btoyuyan, 200);
 
+    // The gateway is found by the detection, caught while it tries 9600 with odd parity.
     ui.comchuankou->setCurrentIndex(ui.comchuankou->count() - 1);
-    d.press(ui.Btodakai, 200);
+    d.press(ui.detectButton, 150);
+    bool ok = d.shootWindow(&window, "detect");
+    for (QElapsedTimer waited; !window.isPortOpen() && waited.elapsed() < 3000;)
+        settle(50);
     if (!window.isPortOpen()) {
-        std::fprintf(stderr, "could not open %s\n", qPrintable(ui.comchuankou->currentText()));
+        std::fprintf(stderr, "nothing detected on %s\n", qPrintable(ui.comchuankou->currentText()));
         return 1;
     }
-
-    bool ok = true;
-    d.press(ui.Btoguangbo);
+    settle(500);
     for (QPushButton *read : {ui.BtoduquJ, ui.BtoduquB, ui.BtoduquHZ, ui.BtoduquSF, ui.BtoJSQRead, ui.pushButton2})
         d.press(read);
     ok &= d.shoot(0, "page0-serial");

@@ -187,6 +187,28 @@
         <source>读数时间 %1</source>
         <translation>读数时间 %1</translation>
     </message>
+    <message>
+        <source>识别</source>
+        <translation>识别</translation>
+    </message>
+    <message>
+        <source>停止识别</source>
+        <translation>停止识别</translation>
+    </message>
+    <message>
+        <source>在所有线路设置下均无应答</source>
+        <translation>在所有线路设置下均无应答</translation>
+    </message>
+    <message>
+        <source>以下线路设置收到了无法识别的应答：
+%1
+可能是线路设置不对、干扰，或总线上有多个网关同时应答。
+是否以 %2 搜索地址？</source>
+        <translation>以下线路设置收到了无法识别的应答：
+%1
+可能是线路设置不对、干扰，或总线上有多个网关同时应答。
+是否以 %2 搜索地址？</translation>
+    </message>
 </context>
 <context>
     <name>QwaClass</name>
@@ -197,6 +219,10 @@
     <message>
         <source>打开串口</source>
         <translation>打开串口</translation>
+    </message>
+    <message>
+        <source>识别</source>
+        <translation>识别</translation>
     </message>
     <message>
         <source>串口</source>
