@@ -25,15 +25,20 @@ QString qtTranslationsPath()
 
 // The data files were always looked for in the working directory, so that
 // stays first; the program's own directory keeps the tool usable when it is
-// started from anywhere else. Neither having it gives back the bare name, so
-// the caller's load fails the way it always did.
-QString Qwa::findBesideProgram(const QString &fileName) const
+// started from anywhere else; last comes the data folder of an installed tool,
+// found from the program's directory (<bindir>/../share/nvb8140t-tool), so an
+// installed tree can move. None having it gives back the bare name, so the
+// caller's load fails the way it always did.
+QString Qwa::findDataFile(const QString &fileName) const
 {
     if (QFileInfo(fileName).isFile())
         return fileName;
-    const QString besideProgram = QDir(QCoreApplication::applicationDirPath()).filePath(fileName);
-    if (QFileInfo(besideProgram).isFile())
-        return besideProgram;
+    const QDir programDir(QCoreApplication::applicationDirPath());
+    for (const QString &candidate : {programDir.filePath(fileName),
+                                     programDir.filePath(QStringLiteral(NVB_DATA_DIR_FROM_PROGRAM "/") + fileName)}) {
+        if (QFileInfo(candidate).isFile())
+            return QDir::cleanPath(candidate);
+    }
     return fileName;
 }
 
@@ -45,7 +50,7 @@ void Qwa::loadQtTranslation(bool chinese)
     if (!chinese)
         return;
     const QString file = QStringLiteral("qtbase_zh_CN.qm");
-    QString path = findBesideProgram(file);
+    QString path = findDataFile(file);
     if (!QFileInfo(path).isFile())
         path = QDir(qtTranslationsPath()).filePath(file);
     if (qtTranslator.load(path))
@@ -76,7 +81,7 @@ void Qwa::on_Btoyuyan_clicked()
         // A file that cannot be read still empties the translator, so the
         // form falls back to its Chinese source texts; nothing is reported,
         // and Qt's own texts stay Chinese with them.
-        const bool loaded = translator.load(findBesideProgram(file));
+        const bool loaded = translator.load(findDataFile(file));
         qApp->installTranslator(&translator);
         loadQtTranslation(!loaded || file == QLatin1String("Translation_zh.qm"));
         // The form's texts include what the user typed in the channel, and the

@@ -38,11 +38,11 @@ Qwa::Qwa(QWidget *parent)
 
     ui.setupUi(this);
     // The form opens the icon from the working directory; started elsewhere,
-    // take it from beside the program instead.
+    // take it from beside the program or from the installed data folder instead.
     const QString iconName = QStringLiteral("天线.png");
     if (!QFile::exists(iconName)) {
-        const QString besideProgram = findBesideProgram(iconName);
-        setWindowIcon(QFile::exists(besideProgram) ? QIcon(besideProgram) : QIcon());
+        const QString found = findDataFile(iconName);
+        setWindowIcon(QFile::exists(found) ? QIcon(found) : QIcon());
     }
 
     radioGroup = new QButtonGroup(this);

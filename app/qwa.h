@@ -246,7 +246,8 @@ private:
     void sendCloudParameter(std::uint8_t parameter, const QString &text);
     // The widgets locked while the acquisition runs, in their fixed order.
     QList<QWidget *> acquisitionLockedWidgets() const;
-    QString findBesideProgram(const QString &fileName) const;
+    // A translation or the icon: in the working directory, beside the program, or in the installed data folder.
+    QString findDataFile(const QString &fileName) const;
     // Qt's own texts (file dialogs, box buttons) in the window's language.
     void loadQtTranslation(bool chinese);
 

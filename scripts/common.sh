@@ -1,6 +1,6 @@
 # Shared by the run and test scripts.
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-COMMON_PACKAGES=(build-essential cmake pkg-config libmodbus-dev fonts-noto-cjk fonts-dejavu-core)
+COMMON_PACKAGES=(build-essential cmake pkg-config help2man libmodbus-dev fonts-noto-cjk fonts-dejavu-core)
 QT5_PACKAGES=(qtbase5-dev libqt5serialport5-dev qttools5-dev qttools5-dev-tools qtbase5-private-dev qttranslations5-l10n)
 QT6_PACKAGES=(qt6-base-dev qt6-serialport-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
               qt6-base-private-dev qt6-translations-l10n)

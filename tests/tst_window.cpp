@@ -103,6 +103,8 @@ QStringList cutTexts(Qwa &window) {
 }
 
 QString programFile(const QString &name) { return QDir(QStringLiteral(NVB_PROGRAM_DIR)).filePath(name); }
+// Where an installed tool keeps its data, from the program's folder.
+const QString kData = QStringLiteral(NVB_DATA_DIR_FROM_PROGRAM "/");
 
 // Debug messages, the traffic log among them, are kept; the rest go to the test's own handler.
 QStringList logged;
@@ -134,13 +136,16 @@ class WindowTest : public QObject {
                                [](const QString &all, const BoxRecorder::Box &box) { return all + box.title + ": " + box.text + "; "; });
     }
     // Starts the window afresh in an empty working directory that holds these
-    // files ("source>name" renames one), with those beside the test program.
+    // files ("source>name" renames one), with those beside the test program
+    // (or in its installed data folder, kData).
     void restartWith(const QStringList &inWorkingDir, const QStringList &beside) {
         workingDir = std::make_unique<QTemporaryDir>();
         for (const QString &file : inWorkingDir)
             QVERIFY(QFile::copy(programFile(file.section('>', 0, 0)), workingDir->filePath(file.section('>', -1))));
-        for (const QString &file : beside)
-            QVERIFY(QFile::copy(programFile(file), QDir(QCoreApplication::applicationDirPath()).filePath(file)));
+        for (const QString &file : beside) {
+            const QString target = QDir(QCoreApplication::applicationDirPath()).filePath(file.section('>', -1));
+            QVERIFY(QDir().mkpath(QFileInfo(target).path()) && QFile::copy(programFile(file.section('>', 0, 0)), target));
+        }
         QVERIFY(QDir::setCurrent(workingDir->path()));
         fixture = std::make_unique<WindowFixture>();
     }
@@ -163,8 +168,12 @@ private slots:
         fixture.reset();
         QDir::setCurrent(QStringLiteral(NVB_PROGRAM_DIR));
         // The test program's own directory holds none of the window's files.
-        for (const char *file : {"Translation_en.qm", "天线.png"})
-            QFile::remove(QDir(QCoreApplication::applicationDirPath()).filePath(QString::fromUtf8(file)));
+        const QDir programDir(QCoreApplication::applicationDirPath());
+        for (const char *file : {"Translation_en.qm", "天线.png"}) {
+            QFile::remove(programDir.filePath(QString::fromUtf8(file)));
+            QFile::remove(programDir.filePath(kData + QString::fromUtf8(file)));
+        }
+        programDir.rmpath(kData);
         qunsetenv("NVB_EXTRA_PORTS");
         QLoggingCategory::setFilterRules(QString());
     }
@@ -246,6 +255,11 @@ private slots:
         QTest::newRow("English beside the program") << none << en << "" << 1 << toChinese << english << true << "none";
         QTest::newRow("working directory first") << QStringList{"Translation_zh.qm>Translation_en.qm"} << en << "" << 1 << toChinese << english << false << "none";
         QTest::newRow("icon beside the program") << none << icon << "" << 0 << toEnglish << form << false << "icon";
+        const QStringList enData{"Translation_en.qm>" + kData + "Translation_en.qm"};
+        QTest::newRow("English in the data folder") << none << enData << "" << 1 << toChinese << english << true << "none";
+        QTest::newRow("beside the program before the data folder") << none << QStringList{"Translation_zh.qm>Translation_en.qm"} + enData
+                                                                   << "" << 1 << toChinese << english << false << "none";
+        QTest::newRow("icon in the data folder") << none << QStringList{"天线.png>" + kData + "天线.png"} << "" << 0 << toEnglish << form << false << "icon";
     }
     // The states of the switch, the files the window finds, and that every text fits.
     void languageSwitch() {
