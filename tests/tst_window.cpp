@@ -99,6 +99,15 @@ QStringList cutTexts(Qwa &window) {
         }
         unseen.erase(std::remove_if(unseen.begin(), unseen.end(), [](QWidget *w) { return w->isVisible(); }), unseen.end());
     }
+    // A column header fills its section but for the style's margins.
+    auto *table = window.findChild<QTableWidget *>(QStringLiteral("tableWidget"));
+    for (int column = 0; column < table->columnCount(); ++column) {
+        const QString text = table->horizontalHeaderItem(column)->text();
+        const QHeaderView *header = table->horizontalHeader();
+        const int needs = header->fontMetrics().horizontalAdvance(text) + 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin);
+        if (needs > header->sectionSize(column))
+            cut << QStringLiteral("column %1: \"%2\" needs %3 px, has %4").arg(column).arg(text).arg(needs).arg(header->sectionSize(column));
+    }
     return unseen.isEmpty() ? cut : cut << QStringLiteral("%1 widgets never shown").arg(unseen.size());
 }
 

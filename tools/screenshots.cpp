@@ -53,12 +53,15 @@ public:
         return shootWindow(&window, name);
     }
 
-    // The whole screen when nothing is given, with a tooltip as it shows.
+    // The screen over the main window when nothing is given, with a tooltip as it shows.
     bool shootWindow(QWidget *shown, const char *name)
     {
         const QString file = QStringLiteral("%1/%2%3.png").arg(outDir, QString::fromLatin1(name), suffix);
-        const QString window = shown ? QString::number(shown->winId()) : QStringLiteral("root");
-        const int rc = QProcess::execute(QStringLiteral("import"), {QStringLiteral("-window"), window, file});
+        const QRect area = window.frameGeometry();
+        const QStringList what = shown ? QStringList{QString::number(shown->winId())}
+                                       : QStringList{QStringLiteral("root"), QStringLiteral("-crop"),
+                                                     QStringLiteral("%1x%2+%3+%4").arg(area.width()).arg(area.height()).arg(area.x()).arg(area.y())};
+        const int rc = QProcess::execute(QStringLiteral("import"), QStringList{QStringLiteral("-window")} + what + QStringList{file});
         std::printf("%s %s\n", rc == 0 ? "saved" : "FAILED", qPrintable(file));
         return rc == 0;
     }

@@ -458,7 +458,7 @@ Search for addresses at %2?</translation>
     </message>
     <message>
         <source>温度（℃）</source>
-        <translation>Temperature (℃)</translation>
+        <translation>Temp. (℃)</translation>
     </message>
     <message>
         <source>表数</source>
