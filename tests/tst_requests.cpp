@@ -481,6 +481,13 @@ void RequestsTest::acquisition()
     line.write(meterReply({-3.25f, -INFINITY})); // FF 80 00 00: a value, only FF FF FF FF is silence
     QTRY_COMPARE(cell(0, 1), QStringLiteral("-3.2500"));
     QVERIFY(!grey());
+    // Another gateway chosen while recording: its lines follow a line that names it. The poll
+    // before it goes unanswered, as the reply above was taken for the one before that.
+    fixture.selectAddress(2);
+    QVERIFY(line.expect(crc("02 03 00 04 00 04"), 1500));
+    const QByteArray same = meterReply({-3.25f, -INFINITY});
+    line.write(withCrc(char(2) + same.mid(1, same.size() - 3)));
+    QTRY_VERIFY(!fixture.window.link().busy());
 
     fixture.click("Btocaiji");
     QVERIFY(!fixture.window.isRecording());
@@ -490,10 +497,13 @@ void RequestsTest::acquisition()
              QStringLiteral("# nvb8140t-tool " NVB_VERSION "\n# port PTY, 9600 8N1\n# gateway address 1\ntime,meter1,meter2\n"
                             "2024-05-01T10:15:02.481+08:00,23.5000,timeout\n" // a silent meter
                             "2024-05-01T10:15:04.482+08:00,no-reply,no-reply\n"
+                            "2024-05-01T10:15:05.481+08:00,-3.2500,-inf\n" // the late answer to the unanswered poll
+                            "2024-05-01T10:15:05.481+08:00,no-reply,no-reply\n# gateway address 2\n"
                             "2024-05-01T10:15:05.481+08:00,-3.2500,-inf\n"));
     QCOMPARE(enabled(), before);
     QVERIFY(line.expectSilence(1300));
     QCOMPARE(cell(1, 1), QStringLiteral("-inf"));
+    fixture.selectAddress(1);
     fixture.type("lineshuliang", QStringLiteral("21"));
     fixture.click("Btocaiji");
     QCOMPARE(cell(0, 1), QString());
