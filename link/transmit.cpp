@@ -23,6 +23,13 @@ std::uint8_t Qwa::targetAddress() const
 // is handled under the code awaited when it was sent, and only then.
 void Qwa::writeToPort(const std::uint8_t *bytes, int n)
 {
+    // While a detection tries line settings the port is not the user's yet:
+    // nothing goes out, as on a closed port, at a setting nobody chose.
+    if (detector.isRunning()) {
+        frameAwaitsReply = false;
+        nextTimeoutMs = kReplyTimeoutMs;
+        return;
+    }
     LinkRequest request;
     request.frame = QByteArray(reinterpret_cast<const char *>(bytes), n);
     request.tag = std::exchange(frameAwaitsReply, false) ? pendingCommand : Code::None;
