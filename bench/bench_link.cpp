@@ -29,6 +29,7 @@
 #include <unistd.h>
 
 #include "qwa.h"
+#include "residentmemory.h"
 
 namespace {
 
@@ -170,16 +171,6 @@ std::vector<double> toolLatency(int count, bool monitorOpen)
     waitUntil(writer.done);
     writer.join();
     return writer.latenciesUs;
-}
-
-long residentKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    status.open(QIODevice::ReadOnly);
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
 }
 
 enum class Shown { Bare, Form, Tool };

@@ -23,6 +23,7 @@
 
 #include "trend_view.h"
 #include "trendstore.h"
+#include "residentmemory.h"
 
 namespace {
 
@@ -31,15 +32,6 @@ constexpr double kMaxAppendMs = 1.0;
 constexpr double kMaxRepaintMs = 16.0;
 constexpr double kMaxMiB = 40.0;
 constexpr int kRepaints = 20;
-
-long residentKiB()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return -1;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toLong() * (sysconf(_SC_PAGESIZE) / 1024) : -1;
-}
 
 } // namespace
 

@@ -53,6 +53,7 @@
 #include "gatewaysimulator.h"
 #include "lineserver.h"
 #include "qwa.h"
+#include "residentmemory.h"
 
 namespace {
 
@@ -72,15 +73,6 @@ double cpuSeconds(clockid_t clock)
     timespec t{};
     clock_gettime(clock, &t);
     return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-}
-
-long residentKiB()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return -1;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toLong() * (sysconf(_SC_PAGESIZE) / 1024) : -1;
 }
 
 QString cellText(const QTableWidget *table, int row, int column)
