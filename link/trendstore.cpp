@@ -46,14 +46,6 @@ void TrendStore::summarize(Series &s, float value, std::size_t index)
     }
 }
 
-void TrendStore::clear()
-{
-    times.clear();
-    for (Series &s : series)
-        s = Series();
-    meterCount = 0;
-}
-
 int TrendStore::indexAt(qint64 time) const
 {
     return int(std::lower_bound(times.begin(), times.end(), time) - times.begin());

@@ -27,7 +27,6 @@ public:
     void append(qint64 time, const float *values, int count);
     // A poll without values: the acquisition stopped there, so no line crosses it.
     void appendGap(qint64 time) { append(time, nullptr, 0); }
-    void clear();
 
     int size() const { return int(times.size()); }
     bool isEmpty() const { return times.empty(); }
