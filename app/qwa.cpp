@@ -55,6 +55,9 @@ Qwa::Qwa(QWidget *parent)
 
     loadQtTranslation(true);
     ui.progressBar->setRange(0, 247);
+    // The gateway's line settings show once read; the form's first items are no reading.
+    ui.combotelv2->setCurrentIndex(-1);
+    ui.comjiaoyanwei2->setCurrentIndex(-1);
     ui.comchuankou->installEventFilter(this);
     portOpen = false;
     connect(&serialLink, &Link::resultsReady, this, &Qwa::on_SerialPort_ReadyRead);

@@ -29,6 +29,7 @@
 #include "trendstore.h"
 #include "ui_qwa.h"
 
+class QComboBox;
 class QEvent;
 class QLineEdit;
 class QPushButton;
@@ -186,6 +187,8 @@ private:
     void showDetectState();
     void showLineSetting(const LineSetting &setting);
     void detectionFinished(const Detection &detection);
+    // The PC side reopened at the line setting an acknowledged write gave the gateway.
+    void followLineWrite(const QByteArray &request);
     // Buttons whose text shows a state: set from the state itself.
     void showPortState();
     void showSearchState();
@@ -234,6 +237,7 @@ private:
     // and a typed value must convert and fit its field.
     void refuse(const QString &text);
     bool gatewayChosen();
+    bool lineValueChosen(const QComboBox *box);
     std::optional<std::int64_t> acceptedValue(const ValueRule &rule, const QLineEdit *field);
     std::optional<float> acceptedFloat(const ValueRule &rule, const QLineEdit *field);
     // A pair of limits, the lower below the upper as they go out.

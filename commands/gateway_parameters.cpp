@@ -15,11 +15,10 @@ constexpr int kLastParityCode = 2;
 constexpr int kLastBaudCode = 3;
 
 // The item order of the parity and baud boxes is the gateway's code order, so
-// the index is the code whatever language the items are shown in. A box with
-// nothing chosen falls to the last code, as an unknown item text would.
+// the index is the code whatever language the items are shown in.
 std::uint16_t codeOfIndex(int index, int lastCode)
 {
-    return static_cast<std::uint16_t>(index >= 0 && index < lastCode ? index : lastCode);
+    return static_cast<std::uint16_t>(qBound(0, index, lastCode));
 }
 
 void selectListed(QComboBox *box, std::uint8_t index)
@@ -50,16 +49,26 @@ void Qwa::on_BtoxieruSF_clicked()
     writeTypedValue(Code::WriteSpreadingFactor, GatewayRegister::SpreadingFactor, Rule::SpreadingFactor, ui.lineSF);
 }
 
+// The boxes show nothing until the gateway's value is read or one is chosen: a
+// line setting written by default would lose the gateway.
+bool Qwa::lineValueChosen(const QComboBox *box)
+{
+    if (box->currentIndex() >= 0)
+        return true;
+    refuse(QString::fromUtf8(QT_TR_NOOP("请先读取或选择要写入的值")));
+    return false;
+}
+
 void Qwa::on_BtoxiugaiJ_clicked()
 {
-    if (gatewayChosen())
+    if (gatewayChosen() && lineValueChosen(ui.comjiaoyanwei2))
         sendRegisterWrite(Code::WriteParity, GatewayRegister::Parity,
                           codeOfIndex(ui.comjiaoyanwei2->currentIndex(), kLastParityCode));
 }
 
 void Qwa::on_BtoxiugaiB_clicked()
 {
-    if (gatewayChosen())
+    if (gatewayChosen() && lineValueChosen(ui.combotelv2))
         sendRegisterWrite(Code::WriteBaud, GatewayRegister::Baud,
                           codeOfIndex(ui.combotelv2->currentIndex(), kLastBaudCode));
 }

@@ -204,6 +204,29 @@ void Qwa::on_Btodakai_clicked()
     setPortOpenState();
 }
 
+// Once the gateway has acknowledged a new baud rate or parity it answers only
+// at that setting: the PC side follows at once, or the gateway is lost.
+void Qwa::followLineWrite(const QByteArray &request)
+{
+    if (request.size() < Field::WriteValues + 2)
+        return;
+    const std::uint8_t *frame = bytesOf(request);
+    const LineSetting now{serialLink.port().baudRate(), serialLink.port().parity()};
+    const LineSetting next = settingAfterWrite(now, registerValue(frame + Field::FirstRegister),
+                                               registerValue(frame + Field::WriteValues));
+    if (next.baud == now.baud && next.parity == now.parity)
+        return;
+    if (!serialLink.reopen(next)) {
+        setPortClosedState();
+        QMessageBox::information(this, tr("打开失败"), tr("串口错误或被占用"));
+        return;
+    }
+    // The gateway's line has 8 data bits and 1 stop bit, the boxes' first items.
+    showLineSetting(next);
+    ui.comshujuwei->setCurrentIndex(0);
+    ui.comstop->setCurrentIndex(0);
+}
+
 // The link has closed the port already; the window follows, and says so once.
 void Qwa::onLineLost()
 {

@@ -26,6 +26,8 @@ void Qwa::takeResult(const LinkResult &result)
     switch (result.outcome) {
     case LinkResult::Accepted:
         showOutcome(Outcome::None);
+        if (code == Code::WriteBaud || code == Code::WriteParity)
+            followLineWrite(result.request);
         showAcknowledgedWrite(code, result.request);
         if (rule && rule->handler)
             (this->*rule->handler)(reply, n);

@@ -145,6 +145,9 @@ void RequestsTest::requests_data()
     refused("address 248", "Btoxiugai", {"linegaidizhi=248"}, "地址应为1到247的整数");
     modbus("parity odd", "BtoxiugaiJ", {"comjiaoyanwei2=奇校验"}, "05 10 00 00 00 01 02 00 01", 0x06);
     modbus("baud 2400", "BtoxiugaiB", {"combotelv2=2400"}, "05 10 00 02 00 01 02 00 00", 0x07);
+    // Nothing read or chosen: no line setting goes out by default.
+    refused("baud, none chosen", "BtoxiugaiB", {"combotelv2="}, "请先读取或选择要写入的值");
+    refused("parity, none chosen", "BtoxiugaiJ", {"comjiaoyanwei2="}, "请先读取或选择要写入的值");
     modbus("frequency 433, high byte FF", "BtoxieruHZ", {"linetongxin=433"}, "05 10 00 03 00 01 02 FF 0D", 0x08);
     modbus("platform frequency 675, high byte 00", "btnWrFreq", {"lineFreq=675", "linetongxin=470"},
            "05 10 00 03 00 01 02 00 FF", 0x16);
@@ -315,7 +318,15 @@ void RequestsTest::replies_data()
     row("gateway ID", "btnRdID", {}, crc("05 03 02 00 A5"), {"lineID=0x00A5"});
     row("firmware", "btnRdFWV", {}, crc("05 03 02 01 02"), {"lineFWV=0x0102"});
     row("range is unsigned", "BtnRdRange", {}, crc("05 03 04 FF F1 00 2A"), {"lineLower=6552.1", "lineUpper=4.2"});
-    row("write acknowledged", "BtoxiugaiB", {}, crc("05 10 00 02 00 01"), {});
+    // The port follows an acknowledged line setting, and only that.
+    row("baud write, an exception: the port stays", "BtoxiugaiB", {"combotelv2=4800"}, crc("05 90 02"), {"combotelv=9600"},
+        0, "异常 02 非法数据地址");
+    row("baud 19200 acknowledged: the port follows", "BtoxiugaiB", {"combotelv2=19200"}, crc("05 10 00 02 00 01"),
+        {"combotelv=19200", "comjiaoyanwei=无校验"});
+    row("parity even acknowledged", "BtoxiugaiJ", {"comjiaoyanwei2=偶校验"}, crc("05 10 00 00 00 01"),
+        {"combotelv=19200", "comjiaoyanwei=偶校验"});
+    row("parity none acknowledged", "BtoxiugaiJ", {"comjiaoyanwei2=无校验"}, crc("05 10 00 00 00 01"), {"comjiaoyanwei=无校验"});
+    row("baud 9600 acknowledged", "BtoxiugaiB", {"combotelv2=9600"}, crc("05 10 00 02 00 01"), {"combotelv=9600"});
     row("excess bytes dropped", "BtoxieruSF", {"lineSF=3"}, crc("05 10 03 EC 00 01") + bytes("01 02 03"), {});
     row("address changed", "Btoxiugai", {"linegaidizhi=9"}, crc("05 10 00 01 00 01"), {"comdizhi="});
     row("address change, bad CRC", "Btoxiugai", {"linegaidizhi=9"}, bytes("05 10 00 01 00 01 00 00"), {"comdizhi=5"}, 0,
@@ -359,6 +370,12 @@ void RequestsTest::replies()
     QCOMPARE(fixture.window.link().pendingBytes(), 0);
     QVERIFY(boxes.boxes.isEmpty());
     QCOMPARE(bar()->text(), watch == QLatin1String("%p%") ? QStringLiteral("100%") : watch);
+    // The port is open at the setting its boxes show.
+    const QSerialPort &port = fixture.window.port();
+    const QMap<int, QString> parities{{QSerialPort::NoParity, "无校验"}, {QSerialPort::OddParity, "奇校验"}, {QSerialPort::EvenParity, "偶校验"}};
+    QVERIFY(port.isOpen());
+    QCOMPARE(QString::number(port.baudRate()) + ' ' + parities.value(port.parity()),
+             fixture.shown(QStringLiteral("combotelv")) + ' ' + fixture.shown(QStringLiteral("comjiaoyanwei")));
 }
 
 // Nothing accepted within a second shows as 无应答, the bar's value left alone;

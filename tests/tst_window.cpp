@@ -41,6 +41,7 @@ const char *const kSamples[][3] = {
     {"tab_3", "电流校准", "Calibration"},
     {"groupBox_5", "通信参数", "Gateway communication"},
     {"monitorButton", "监视", "Monitor"},
+    {"combotelv2", "", ""}, // nothing read yet
     {"comjiaoyanwei", "偶校验", "Even"},
     {"lineTDxiugai", "5", "5"},
 };

@@ -57,10 +57,11 @@ bool WindowFixture::put(const QString &assignment)
         radio->click();
         return true;
     }
+    // An empty text leaves nothing chosen.
     auto *box = qobject_cast<QComboBox *>(widget);
     if (box)
         box->setCurrentIndex(box->findText(valueOf(assignment)));
-    return box && box->currentIndex() >= 0;
+    return box && (box->currentIndex() >= 0 || valueOf(assignment).isEmpty());
 }
 
 QString WindowFixture::shown(const QString &assignment) const

@@ -33,7 +33,7 @@ public:
     void selectAddress(int address);
 
     // "field=text": puts the text into the line edit of that name, selects the item
-    // of that text in the combo box, or clicks the radio button; false when there
+    // of that text in the combo box (none for an empty text), or clicks the radio button; false when there
     // is no such field or item.
     bool put(const QString &assignment);
     // What the field named in "field=text" shows now.

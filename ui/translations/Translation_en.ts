@@ -144,6 +144,10 @@
         <translation>Find the gateway&apos;s address first: search, or broadcast read</translation>
     </message>
     <message>
+        <source>请先读取或选择要写入的值</source>
+        <translation>Read or choose the value to write first</translation>
+    </message>
+    <message>
         <source>关闭串口</source>
         <translation>Close port</translation>
     </message>

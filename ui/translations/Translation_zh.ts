@@ -144,6 +144,10 @@
         <translation>请先搜索或广播读取网关地址</translation>
     </message>
     <message>
+        <source>请先读取或选择要写入的值</source>
+        <translation>请先读取或选择要写入的值</translation>
+    </message>
+    <message>
         <source>关闭串口</source>
         <translation>关闭串口</translation>
     </message>
