@@ -1,0 +1,1 @@
+#include "commissionreport.h"
