@@ -130,7 +130,10 @@ bool EndToEndTest::onSimulator()
 {
     bus.simulator.settings() = twoGateways();
     fixture.selectAddress(3);
-    return fixture.window.port().portName() == bus.server.path() || bus.connect(fixture);
+    if (fixture.window.port().portName() == bus.server.path())
+        return true;
+    // The line writes on the libmodbus line moved the port with them; the simulated gateways are at 9600.
+    return fixture.put(QStringLiteral("combotelv=9600")) && fixture.put(QStringLiteral("comjiaoyanwei=无校验")) && bus.connect(fixture);
 }
 
 void EndToEndTest::writtenThenReadBack_data()
