@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QTimer>
 #include <QVector>
 
 #include <atomic>
@@ -44,7 +45,7 @@ public:
     void start(const CommissioningPlan &plan);
     // Reads every setting of the gateway at this address but its address, into
     // a profile: profileRead follows.
-    void startReading(std::uint8_t address);
+    void startReading(std::uint8_t address, int timeoutMs = 0, int retries = 2);
     // Ends the run now; the report keeps what was done.
     void stop();
     bool isRunning() const { return m_running; }
@@ -66,44 +67,48 @@ signals:
     void profileRead(const Profile &profile, const QString &problem);
 
 private:
-    struct Gateway;
     using Then = std::function<void(const LinkResult &)>;
 
     void ask(const QByteArray &frame, Then then, bool anySender = false);
     void next();
-    void beginGateway(std::uint8_t address, std::uint8_t foundAt);
-    void queueGateway();
-    void queueSetting(const ProfileSetting &wanted);
-    void queueCloud();
+    void nextTarget();
+    void beginGateway(std::uint8_t address);
+    void queueProfile();
+    // own: the run's move of the address, to which no skip applies.
+    void queueSetting(const ProfileSetting &wanted, bool own = false);
+    void queueCloudText(const QString &name, std::uint8_t parameter, const QByteArray &wire, const QString &shown);
+    void queueCloudCommand(const QString &name, const QByteArray &frame);
     void queueMeters(int meters);
     void endGateway();
-    void returnToStart();
+    bool moveLine(const LineSetting &setting);
     void lookForGateway();
     void probeFree(std::uint8_t seen, int candidate);
+    void moveTo(std::uint8_t seen, std::uint8_t address);
+    void readNext(int index);
     void finish(const QString &problem = QString());
-    void count(const LinkResult &result);
-    void settingResult(const SettingResult &result, int status);
-    void abandonGateway(const QString &why, int status);
+    void record(const SettingResult &result, int status, bool cloud = false);
+    void fail(const QString &name, const LinkResult &result, const QString &before = QString(), bool cloud = false);
+    void abandon(const QString &why);
     QString skipReason(const Setting &setting) const;
-    bool severalTargets() const;
-    int timeoutFor(const QByteArray &frame) const;
 
     Link &m_link;
     int m_tag;
     bool m_running = false;
     bool m_reading = false;
+    bool m_counting = false; // outcomes count in the gateway's traffic
     quint64 m_awaited = 0;
     Then m_then;
     std::deque<std::function<void()>> m_steps;
+    QTimer m_pause;
     CommissioningPlan m_plan;
     CommissionReport m_report;
     GatewayReport m_gateway;
     bool m_inGateway = false;
     std::uint8_t m_address = 0;
+    LineSetting m_line;
     int m_nextTarget = 0;
     QSet<std::uint8_t> m_done; // addresses commissioned in this run
     Profile m_read;
-    QString m_readProblem;
 };
 
 // A whole run, waiting for its end; a set stop flag stops it. For nvb8140t-ctl.

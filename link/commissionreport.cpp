@@ -47,7 +47,7 @@ int worseStatus(int a, int b)
 
 QString resultName(SettingResult::Result result)
 {
-    static const char *const names[] = {"unchanged", "verified", "differs", "failed", "skipped"};
+    static const char *const names[] = {"unchanged", "verified", "differs", "failed", "skipped", "sent"};
     return QLatin1String(names[result]);
 }
 
@@ -57,7 +57,8 @@ bool GatewayReport::fullyVerified() const
         return false;
     for (const QVector<SettingResult> *list : {&settings, &cloud}) {
         for (const SettingResult &r : *list) {
-            if (r.result != SettingResult::Unchanged && r.result != SettingResult::Verified)
+            if (r.result == SettingResult::Differs || r.result == SettingResult::Failed
+                || r.result == SettingResult::Skipped)
                 return false;
         }
     }

@@ -35,6 +35,7 @@ struct SettingResult {
         Differs,   // written, but read back otherwise
         Failed,    // see reason
         Skipped,   // not sent; see reason
+        Sent,      // a frame the gateway does not answer (connect): sent, nothing to check
     };
     QString name;   // the settings table's name, or the cloud field's
     QString before; // as valueText shows it; empty where unread
@@ -44,7 +45,7 @@ struct SettingResult {
     QString reason;
 };
 
-// "unchanged", "verified", "differs", "failed", "skipped": the words of JSON and ctl.
+// "unchanged", "verified", "differs", "failed", "skipped", "sent": the words of JSON and ctl.
 QString resultName(SettingResult::Result result);
 
 struct TrafficCounts {
@@ -66,7 +67,7 @@ struct GatewayReport {
     TrafficCounts traffic;
     int status = CommissionStatus::Ok;
 
-    // Nothing failed, differs or was skipped.
+    // Nothing failed, differs or was skipped, and the meters were read if asked.
     bool fullyVerified() const;
 };
 
