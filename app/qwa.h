@@ -30,6 +30,7 @@
 #include "ui_qwa.h"
 
 class QComboBox;
+class CommissioningWindow;
 class QEvent;
 class QLineEdit;
 class QPushButton;
@@ -85,6 +86,9 @@ public:
     TrafficMonitor *monitor() const { return trafficMonitor; }
     // One monitor window, made when first asked for.
     void openMonitor();
+    CommissioningWindow *commissioning() const { return commissioningWindow; }
+    // One commissioning window, made when first asked for.
+    void openCommissioning();
 
     // The time the acquisition's values are stamped with; tests set a fake one.
     void setClock(std::function<QDateTime()> now);
@@ -189,6 +193,9 @@ private:
     void detectionFinished(const Detection &detection);
     // The PC side reopened at the line setting an acknowledged write gave the gateway.
     void followLineWrite(const QByteArray &request);
+    void followLine(const LineSetting &setting);
+    // The detection or a commissioning run has the line: nothing the user clicks goes out.
+    bool lineTaken() const;
     // Buttons whose text shows a state: set from the state itself.
     void showPortState();
     void showSearchState();
@@ -282,6 +289,8 @@ private:
 
     TrafficMonitor *trafficMonitor = nullptr;
     QPushButton *monitorButton = nullptr;
+    CommissioningWindow *commissioningWindow = nullptr;
+    QPushButton *commissioningButton = nullptr;
     // Each request waits this long for its reply; the search's poll waits its tick.
     static constexpr int kReplyTimeoutMs = 1000;
     int nextTimeoutMs = kReplyTimeoutMs;

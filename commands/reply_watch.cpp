@@ -2,7 +2,11 @@
 // shown in the progress bar's text, and every event on the line kept for the
 // traffic monitor.
 #include <QCoreApplication>
+#include <QHBoxLayout>
 #include <QShortcut>
+#include <QStyle>
+
+#include "commissioning_window.h"
 
 #include "meterrecording.h"
 #include "qwa.h"
@@ -49,10 +53,20 @@ QString describePort(const QSerialPort &port, const QString &chosenName)
 void Qwa::setUpTrafficWatch()
 {
     // In the tab bar's corner, so the form keeps its geometry.
-    monitorButton = new QPushButton(ui.tabWidget);
+    auto *corner = new QWidget(ui.tabWidget);
+    corner->setObjectName(QStringLiteral("cornerButtons"));
+    auto *cornerLayout = new QHBoxLayout(corner);
+    cornerLayout->setContentsMargins(0, 0, 0, 0);
+    cornerLayout->setSpacing(2);
+    monitorButton = new QPushButton(corner);
     monitorButton->setObjectName(QStringLiteral("monitorButton"));
-    ui.tabWidget->setCornerWidget(monitorButton, Qt::TopRightCorner);
+    commissioningButton = new QPushButton(corner);
+    commissioningButton->setObjectName(QStringLiteral("commissioningButton"));
+    cornerLayout->addWidget(monitorButton);
+    cornerLayout->addWidget(commissioningButton);
+    ui.tabWidget->setCornerWidget(corner, Qt::TopRightCorner);
     connect(monitorButton, &QPushButton::clicked, this, &Qwa::openMonitor);
+    connect(commissioningButton, &QPushButton::clicked, this, &Qwa::openCommissioning);
     connect(new QShortcut(QKeySequence(Qt::Key_F12), this), &QShortcut::activated, this, &Qwa::openMonitor);
     retranslateTrafficWatch();
 }
@@ -60,6 +74,15 @@ void Qwa::setUpTrafficWatch()
 void Qwa::retranslateTrafficWatch()
 {
     monitorButton->setText(translated(QT_TRANSLATE_NOOP("TrafficMonitor", "监视")));
+    commissioningButton->setText(QCoreApplication::translate("CommissioningWindow", QT_TRANSLATE_NOOP("CommissioningWindow", "批量调试")));
+    // The style's least push button width would leave the two no room beside
+    // the tabs in English: each is as wide as its text and the style's margins.
+    for (QPushButton *button : {monitorButton, commissioningButton}) {
+        const QStyle *style = button->style();
+        const int margins = 2 * (style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button)
+                                 + style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button));
+        button->setMaximumWidth(button->fontMetrics().horizontalAdvance(button->text()) + margins);
+    }
     showReplyOutcome();
 }
 
@@ -72,6 +95,42 @@ void Qwa::openMonitor()
     trafficMonitor->show();
     trafficMonitor->raise();
     trafficMonitor->activateWindow();
+}
+
+void Qwa::openCommissioning()
+{
+    if (!commissioningWindow) {
+        CommissioningHost host;
+        host.busy = [this] {
+            using Busy = CommissioningHost::Busy;
+            return !portOpen                  ? Busy::PortClosed
+                   : acquireTimer->isActive() ? Busy::Acquiring
+                   : searchTimer->isActive()  ? Busy::Searching
+                   : detector.isRunning()     ? Busy::Detecting
+                                              : Busy::None;
+        };
+        host.chosen = [this]() -> std::optional<std::uint8_t> {
+            if (ui.comdizhi->currentIndex() < 0)
+                return std::nullopt;
+            return targetAddress();
+        };
+        // A gateway heard by both the search and a broadcast read is listed twice; it is done once.
+        host.listed = [this] {
+            QVector<std::uint8_t> addresses;
+            for (int i = 0; i < ui.comdizhi->count(); ++i) {
+                const int address = ui.comdizhi->itemText(i).toInt();
+                if (address >= 1 && address <= 247 && !addresses.contains(std::uint8_t(address)))
+                    addresses << std::uint8_t(address);
+            }
+            return addresses;
+        };
+        host.english = [this] { return ui.Btoyuyan->text() == QStringLiteral("切换为中文"); };
+        host.followLine = [this](const LineSetting &setting) { followLine(setting); };
+        commissioningWindow = new CommissioningWindow(serialLink, Code::Commission, std::move(host), this);
+    }
+    commissioningWindow->show();
+    commissioningWindow->raise();
+    commissioningWindow->activateWindow();
 }
 
 // The outcome stays until a reply is accepted.

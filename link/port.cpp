@@ -214,15 +214,19 @@ void Qwa::followLineWrite(const QByteArray &request)
     const LineSetting now{serialLink.port().baudRate(), serialLink.port().parity()};
     const LineSetting next = settingAfterWrite(now, registerValue(frame + Field::FirstRegister),
                                                registerValue(frame + Field::WriteValues));
-    if (next.baud == now.baud && next.parity == now.parity)
-        return;
-    if (!serialLink.reopen(next)) {
+    if (next.baud != now.baud || next.parity != now.parity)
+        followLine(next);
+}
+
+void Qwa::followLine(const LineSetting &setting)
+{
+    if (!serialLink.reopen(setting)) {
         setPortClosedState();
         QMessageBox::information(this, tr("打开失败"), tr("串口错误或被占用"));
         return;
     }
     // The gateway's line has 8 data bits and 1 stop bit, the boxes' first items.
-    showLineSetting(next);
+    showLineSetting(setting);
     ui.comshujuwei->setCurrentIndex(0);
     ui.comstop->setCurrentIndex(0);
 }

@@ -1,5 +1,6 @@
 // The window's side of the reception: each outcome the link reports goes to
 // the handler of its request code, and the reply watch shows it.
+#include "commissioning_window.h"
 #include "qwa.h"
 #include "replytable.h"
 
@@ -14,6 +15,11 @@ void Qwa::takeResult(const LinkResult &result)
     const auto code = static_cast<std::uint8_t>(result.tag);
     if (code == Code::Detect) {
         detector.take(result);
+        return;
+    }
+    if (code == Code::Commission) {
+        if (commissioningWindow)
+            commissioningWindow->take(result);
         return;
     }
     const ReplyRule *rule = replyRule(code);

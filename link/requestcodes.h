@@ -45,4 +45,6 @@ constexpr std::uint8_t WriteMode = 0x25;
 constexpr std::uint8_t Highest = WriteMode;
 // The detection's broadcast reads: its own outcomes, handled by the detector, not the table.
 constexpr std::uint8_t Detect = 0x26;
+// The commissioning window's requests, handled by its commissioner.
+constexpr std::uint8_t Commission = 0x27;
 } // namespace Code

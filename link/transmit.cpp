@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "commissioning_window.h"
 #include "crc.h"
 #include "qwa.h"
 #include "requestcodes.h"
@@ -24,8 +25,9 @@ std::uint8_t Qwa::targetAddress() const
 void Qwa::writeToPort(const std::uint8_t *bytes, int n)
 {
     // While a detection tries line settings the port is not the user's yet:
-    // nothing goes out, as on a closed port, at a setting nobody chose.
-    if (detector.isRunning()) {
+    // nothing goes out, as on a closed port, at a setting nobody chose. A
+    // commissioning run's requests follow each other; none may go between.
+    if (lineTaken()) {
         frameAwaitsReply = false;
         nextTimeoutMs = kReplyTimeoutMs;
         return;
@@ -36,6 +38,11 @@ void Qwa::writeToPort(const std::uint8_t *bytes, int n)
     request.timeoutMs = std::exchange(nextTimeoutMs, kReplyTimeoutMs);
     request.anySender = request.tag == Code::Search;
     serialLink.submit(request);
+}
+
+bool Qwa::lineTaken() const
+{
+    return detector.isRunning() || (commissioningWindow && commissioningWindow->isRunning());
 }
 
 void Qwa::awaitReply(std::uint8_t code)

@@ -41,6 +41,7 @@ const char *const kSamples[][3] = {
     {"tab_3", "电流校准", "Calibration"},
     {"groupBox_5", "通信参数", "Gateway communication"},
     {"monitorButton", "监视", "Monitor"},
+    {"commissioningButton", "批量调试", "Commissioning"},
     {"combotelv2", "", ""}, // nothing read yet
     {"comjiaoyanwei", "偶校验", "Even"},
     {"lineTDxiugai", "5", "5"},
@@ -222,7 +223,7 @@ private slots:
                 QVERIFY2(!translation.isEmpty() && !translation.contains(QRegularExpression("[\\x{4E00}-\\x{9FFF}]")), qPrintable(text));
             QCOMPARE(compiled.translate(qPrintable(contexts.last()), text.toUtf8().constData()), translation);
         }
-        QCOMPARE(contexts, (QStringList{"Qwa", "QwaClass", "TrafficMonitor", "TrendWindow"}));
+        QCOMPARE(contexts, (QStringList{"CommissioningWindow", "Qwa", "QwaClass", "TrafficMonitor", "TrendWindow"}));
         // The refusals are made at run time; each of them is in the file.
         for (const ValueRule *rule : {&Rule::Address, &Rule::Frequency, &Rule::SpreadingFactor, &Rule::Transmitters, &Rule::RangeLower,
                                       &Rule::RangeUpper, &Rule::GatewayId, &Rule::Firmware, &Rule::SamplingPeriod, &Rule::AnalogOutput,

@@ -2,6 +2,217 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US" sourcelanguage="zh_CN">
 <context>
+    <name>CommissioningWindow</name>
+    <message>
+        <source>批量调试</source>
+        <translation>Commissioning</translation>
+    </message>
+    <message>
+        <source>配置</source>
+        <translation>Profile</translation>
+    </message>
+    <message>
+        <source>加载…</source>
+        <translation>Load…</translation>
+    </message>
+    <message>
+        <source>保存…</source>
+        <translation>Save…</translation>
+    </message>
+    <message>
+        <source>读取当前网关</source>
+        <translation>From the chosen gateway</translation>
+    </message>
+    <message>
+        <source>未加载配置：加载一个文件，或读取当前网关的参数。</source>
+        <translation>No profile: load a file, or read the chosen gateway&apos;s settings.</translation>
+    </message>
+    <message>
+        <source>调试对象</source>
+        <translation>Targets</translation>
+    </message>
+    <message>
+        <source>当前选择的网关</source>
+        <translation>The chosen gateway</translation>
+    </message>
+    <message>
+        <source>“选择地址”中的所有网关</source>
+        <translation>Every gateway listed in “Address”</translation>
+    </message>
+    <message>
+        <source>逐台接入新网关</source>
+        <translation>New gateways one at a time</translation>
+    </message>
+    <message>
+        <source>起始地址</source>
+        <translation>Start address</translation>
+    </message>
+    <message>
+        <source>数量</source>
+        <translation>Count</translation>
+    </message>
+    <message>
+        <source>不限</source>
+        <translation>Until stopped</translation>
+    </message>
+    <message>
+        <source>记录仪表读数</source>
+        <translation>Meters to record</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>保存报告 JSON…</source>
+        <translation>Save report JSON…</translation>
+    </message>
+    <message>
+        <source>保存报告 PDF…</source>
+        <translation>Save report PDF…</translation>
+    </message>
+    <message>
+        <source>网关</source>
+        <translation>Gateway</translation>
+    </message>
+    <message>
+        <source>参数</source>
+        <translation>Setting</translation>
+    </message>
+    <message>
+        <source>修改前</source>
+        <translation>Before</translation>
+    </message>
+    <message>
+        <source>修改后</source>
+        <translation>After</translation>
+    </message>
+    <message>
+        <source>结果</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <source>说明</source>
+        <translation>Reason</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Note</translation>
+    </message>
+    <message>
+        <source>加载配置</source>
+        <translation>Load profile</translation>
+    </message>
+    <message>
+        <source>保存配置</source>
+        <translation>Save profile</translation>
+    </message>
+    <message>
+        <source>配置文件 (*.json)</source>
+        <translation>Profiles (*.json)</translation>
+    </message>
+    <message>
+        <source>保存报告</source>
+        <translation>Save report</translation>
+    </message>
+    <message>
+        <source>JSON 文件 (*.json)</source>
+        <translation>JSON files (*.json)</translation>
+    </message>
+    <message>
+        <source>PDF 文件 (*.pdf)</source>
+        <translation>PDF files (*.pdf)</translation>
+    </message>
+    <message>
+        <source>配置无法使用：%1</source>
+        <translation>The profile cannot be used: %1</translation>
+    </message>
+    <message>
+        <source>无法写入 %1：%2</source>
+        <translation>Could not save %1: %2</translation>
+    </message>
+    <message>
+        <source>请先打开串口</source>
+        <translation>Open the port first</translation>
+    </message>
+    <message>
+        <source>正在采集：请先停止采集</source>
+        <translation>Polling: stop the polling first</translation>
+    </message>
+    <message>
+        <source>正在搜索地址：请先停止搜索</source>
+        <translation>Searching: stop the search first</translation>
+    </message>
+    <message>
+        <source>正在识别线路设置：请等它结束</source>
+        <translation>Detecting the line settings: wait until it ends</translation>
+    </message>
+    <message>
+        <source>请先搜索或广播读取网关地址</source>
+        <translation>Find the gateway&apos;s address first: search, or broadcast read</translation>
+    </message>
+    <message>
+        <source>正在读取网关 %1 的参数</source>
+        <translation>Reading the settings of gateway %1</translation>
+    </message>
+    <message>
+        <source>读取失败：%1</source>
+        <translation>The read failed: %1</translation>
+    </message>
+    <message>
+        <source>读自网关（未保存）</source>
+        <translation>Read from the gateway (not saved)</translation>
+    </message>
+    <message>
+        <source>已读取全部参数</source>
+        <translation>Every setting read</translation>
+    </message>
+    <message>
+        <source>设备密钥</source>
+        <translation>Device secret</translation>
+    </message>
+    <message>
+        <source>设备密钥（留空则不写入）：</source>
+        <translation>Device secret (empty: not written):</translation>
+    </message>
+    <message>
+        <source>设备密钥无法写入：%1</source>
+        <translation>The device secret cannot be written: %1</translation>
+    </message>
+    <message>
+        <source>请先加载配置</source>
+        <translation>Load a profile first</translation>
+    </message>
+    <message>
+        <source>正在调试网关 %1</source>
+        <translation>Commissioning gateway %1</translation>
+    </message>
+    <message>
+        <source>等待下一个网关</source>
+        <translation>Waiting for the next gateway</translation>
+    </message>
+    <message>
+        <source>网关 %1 仍在线上：请换上下一个网关</source>
+        <translation>Gateway %1 is still on the line: plug in the next one</translation>
+    </message>
+    <message>
+        <source>共 %1 台网关，%2 台全部验证通过</source>
+        <translation>%1 gateways, %2 fully verified</translation>
+    </message>
+    <message>
+        <source>（已停止）</source>
+        <translation> (stopped)</translation>
+    </message>
+    <message>
+        <source>（提前结束：%1）</source>
+        <translation> (ended early: %1)</translation>
+    </message>
+</context>
+<context>
     <name>Qwa</name>
     <message>
         <source>表数应为1到21的整数</source>

@@ -2,6 +2,217 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN" sourcelanguage="zh_CN">
 <context>
+    <name>CommissioningWindow</name>
+    <message>
+        <source>批量调试</source>
+        <translation>批量调试</translation>
+    </message>
+    <message>
+        <source>配置</source>
+        <translation>配置</translation>
+    </message>
+    <message>
+        <source>加载…</source>
+        <translation>加载…</translation>
+    </message>
+    <message>
+        <source>保存…</source>
+        <translation>保存…</translation>
+    </message>
+    <message>
+        <source>读取当前网关</source>
+        <translation>读取当前网关</translation>
+    </message>
+    <message>
+        <source>未加载配置：加载一个文件，或读取当前网关的参数。</source>
+        <translation>未加载配置：加载一个文件，或读取当前网关的参数。</translation>
+    </message>
+    <message>
+        <source>调试对象</source>
+        <translation>调试对象</translation>
+    </message>
+    <message>
+        <source>当前选择的网关</source>
+        <translation>当前选择的网关</translation>
+    </message>
+    <message>
+        <source>“选择地址”中的所有网关</source>
+        <translation>“选择地址”中的所有网关</translation>
+    </message>
+    <message>
+        <source>逐台接入新网关</source>
+        <translation>逐台接入新网关</translation>
+    </message>
+    <message>
+        <source>起始地址</source>
+        <translation>起始地址</translation>
+    </message>
+    <message>
+        <source>数量</source>
+        <translation>数量</translation>
+    </message>
+    <message>
+        <source>不限</source>
+        <translation>不限</translation>
+    </message>
+    <message>
+        <source>记录仪表读数</source>
+        <translation>记录仪表读数</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>开始</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>停止</translation>
+    </message>
+    <message>
+        <source>保存报告 JSON…</source>
+        <translation>保存报告 JSON…</translation>
+    </message>
+    <message>
+        <source>保存报告 PDF…</source>
+        <translation>保存报告 PDF…</translation>
+    </message>
+    <message>
+        <source>网关</source>
+        <translation>网关</translation>
+    </message>
+    <message>
+        <source>参数</source>
+        <translation>参数</translation>
+    </message>
+    <message>
+        <source>修改前</source>
+        <translation>修改前</translation>
+    </message>
+    <message>
+        <source>修改后</source>
+        <translation>修改后</translation>
+    </message>
+    <message>
+        <source>结果</source>
+        <translation>结果</translation>
+    </message>
+    <message>
+        <source>说明</source>
+        <translation>说明</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>加载配置</source>
+        <translation>加载配置</translation>
+    </message>
+    <message>
+        <source>保存配置</source>
+        <translation>保存配置</translation>
+    </message>
+    <message>
+        <source>配置文件 (*.json)</source>
+        <translation>配置文件 (*.json)</translation>
+    </message>
+    <message>
+        <source>保存报告</source>
+        <translation>保存报告</translation>
+    </message>
+    <message>
+        <source>JSON 文件 (*.json)</source>
+        <translation>JSON 文件 (*.json)</translation>
+    </message>
+    <message>
+        <source>PDF 文件 (*.pdf)</source>
+        <translation>PDF 文件 (*.pdf)</translation>
+    </message>
+    <message>
+        <source>配置无法使用：%1</source>
+        <translation>配置无法使用：%1</translation>
+    </message>
+    <message>
+        <source>无法写入 %1：%2</source>
+        <translation>无法写入 %1：%2</translation>
+    </message>
+    <message>
+        <source>请先打开串口</source>
+        <translation>请先打开串口</translation>
+    </message>
+    <message>
+        <source>正在采集：请先停止采集</source>
+        <translation>正在采集：请先停止采集</translation>
+    </message>
+    <message>
+        <source>正在搜索地址：请先停止搜索</source>
+        <translation>正在搜索地址：请先停止搜索</translation>
+    </message>
+    <message>
+        <source>正在识别线路设置：请等它结束</source>
+        <translation>正在识别线路设置：请等它结束</translation>
+    </message>
+    <message>
+        <source>请先搜索或广播读取网关地址</source>
+        <translation>请先搜索或广播读取网关地址</translation>
+    </message>
+    <message>
+        <source>正在读取网关 %1 的参数</source>
+        <translation>正在读取网关 %1 的参数</translation>
+    </message>
+    <message>
+        <source>读取失败：%1</source>
+        <translation>读取失败：%1</translation>
+    </message>
+    <message>
+        <source>读自网关（未保存）</source>
+        <translation>读自网关（未保存）</translation>
+    </message>
+    <message>
+        <source>已读取全部参数</source>
+        <translation>已读取全部参数</translation>
+    </message>
+    <message>
+        <source>设备密钥</source>
+        <translation>设备密钥</translation>
+    </message>
+    <message>
+        <source>设备密钥（留空则不写入）：</source>
+        <translation>设备密钥（留空则不写入）：</translation>
+    </message>
+    <message>
+        <source>设备密钥无法写入：%1</source>
+        <translation>设备密钥无法写入：%1</translation>
+    </message>
+    <message>
+        <source>请先加载配置</source>
+        <translation>请先加载配置</translation>
+    </message>
+    <message>
+        <source>正在调试网关 %1</source>
+        <translation>正在调试网关 %1</translation>
+    </message>
+    <message>
+        <source>等待下一个网关</source>
+        <translation>等待下一个网关</translation>
+    </message>
+    <message>
+        <source>网关 %1 仍在线上：请换上下一个网关</source>
+        <translation>网关 %1 仍在线上：请换上下一个网关</translation>
+    </message>
+    <message>
+        <source>共 %1 台网关，%2 台全部验证通过</source>
+        <translation>共 %1 台网关，%2 台全部验证通过</translation>
+    </message>
+    <message>
+        <source>（已停止）</source>
+        <translation>（已停止）</translation>
+    </message>
+    <message>
+        <source>（提前结束：%1）</source>
+        <translation>（提前结束：%1）</translation>
+    </message>
+</context>
+<context>
     <name>Qwa</name>
     <message>
         <source>表数应为1到21的整数</source>
