@@ -1,6 +1,7 @@
 #include "commissioning.h"
 
 #include <QEventLoop>
+#include <QSerialPortInfo>
 
 #include "decoder.h"
 #include "detector.h"
@@ -101,7 +102,7 @@ void Commissioner::start(const CommissioningPlan &plan)
     const QDateTime now = QDateTime::currentDateTime();
     m_report.started = now.toOffsetFromUtc(now.offsetFromUtc());
     m_report.toolVersion = QStringLiteral(NVB_VERSION);
-    m_report.port = m_link.port().systemLocation();
+    m_report.port = QSerialPortInfo(m_link.port()).systemLocation();
     m_line = lineOf(m_link.port());
     m_report.line = m_line;
     m_report.oneAtATime = plan.oneAtATime;
