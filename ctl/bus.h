@@ -31,6 +31,7 @@ public:
     LineSetting setting() const { return m_setting; }
     Reply exchange(const QByteArray &request);
     QSerialPort &port() { return m_link.port(); }
+    Link &link() { return m_link; }
     // A request answered with bytes that fail the check is sent once more, beyond
     // the retries: something is there.
     void setRetryGarbled(bool retry) { m_retryGarbled = retry; }

@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include <QDateTime>
+#include <QSaveFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonValue>
@@ -13,6 +14,7 @@
 #include <thread>
 
 #include "bus.h"
+#include "commissioning.h"
 #include "crc.h"
 #include "frames.h"
 #include "meterrecording.h"
@@ -130,61 +132,21 @@ int scan(Bus &bus, const CtlOptions &options)
     return Exit::NoAnswer;
 }
 
-// Numbers as JSON numbers, words and hexadecimal values as strings, pairs as arrays.
-QJsonValue jsonOf(const Setting &setting, const QString &text)
-{
-    const auto number = [](const QString &part) {
-        bool ok = false;
-        const double value = part.toDouble(&ok);
-        // nan and inf have no JSON number; they stay words.
-        return ok && std::isfinite(value) ? QJsonValue(value) : QJsonValue(part);
-    };
-    switch (setting.encoding) {
-    case Encoding::Choice:
-    case Encoding::HexWord:
-        return text;
-    case Encoding::Tenths:
-    case Encoding::LoopFloats: {
-        const QStringList parts = text.split(QLatin1Char(','));
-        return QJsonArray{number(parts.value(0)), number(parts.value(1))};
-    }
-    default:
-        return number(text);
-    }
-}
-
-// In the order asked, which QJsonObject would not keep.
-QString jsonObject(const QVector<QPair<const Setting *, QString>> &read)
-{
-    QStringList members;
-    for (const auto &entry : read) {
-        const QByteArray wrapped = QJsonDocument(QJsonArray{QString::fromLatin1(entry.first->name),
-                                                            jsonOf(*entry.first, entry.second)})
-                                       .toJson(QJsonDocument::Compact);
-        // ["name",value] becomes "name":value
-        QString member = QString::fromUtf8(wrapped.mid(1, wrapped.size() - 2));
-        member[member.indexOf(QLatin1String("\","), 1) + 1] = QLatin1Char(':');
-        members << member;
-    }
-    return QLatin1Char('{') + members.join(QLatin1Char(',')) + QLatin1Char('}');
-}
-
 int get(Gateway &gateway, const CtlOptions &options)
 {
-    QVector<QPair<const Setting *, QString>> read;
+    QVector<ProfileSetting> read;
     int status = Exit::Ok;
     for (const Setting *setting : options.names) {
         QVector<std::uint32_t> values;
         status = gateway.read(*setting, &values);
         if (status != Exit::Ok)
             break;
-        const QString text = valueText(*setting, values);
-        read.append({setting, text});
-        if (!options.json && !printLine(QLatin1String(setting->name) + QLatin1Char('=') + text))
+        read.append({setting, values});
+        if (!options.json && !printLine(QLatin1String(setting->name) + QLatin1Char('=') + valueText(*setting, values)))
             return outputLost();
     }
     // What was read before a failure is printed too; the status tells it is not all.
-    if (options.json && !read.isEmpty() && !printLine(jsonObject(read)))
+    if (options.json && !read.isEmpty() && !printLine(QString::fromUtf8(settingsJson(read))))
         return outputLost();
     return status;
 }
@@ -268,17 +230,15 @@ int poll(Bus &bus, Gateway &gateway, const CtlOptions &options)
 
 int cloud(Gateway &gateway, const CtlOptions &options)
 {
-    std::uint8_t frame[kTxFrameSize];
     for (const CloudText &parameter : options.cloud) {
-        const QByteArray payload = QByteArray(1, static_cast<char>(parameter.parameter)) + parameter.text;
-        const int n = buildCloudFrame(frame, kCloudWriteParameter, bytesOf(payload), payload.size());
         // Only the gateway's "OK" is success.
-        const int status = gateway.ask(QLatin1String(parameter.option), frameOf(frame, n));
+        const int status = gateway.ask(QLatin1String(parameter.field->name),
+                                       cloudParameterFrame(parameter.field->parameter, parameter.text));
         if (status != Exit::Ok)
             return status;
     }
     if (options.connect)
-        return gateway.ask(QStringLiteral("connect"), frameOf(frame, buildCloudFrame(frame, kCloudConnect, nullptr, 0)));
+        return gateway.ask(QStringLiteral("connect"), cloudConnectFrame());
     return Exit::Ok;
 }
 
@@ -323,6 +283,100 @@ int detect(Bus &bus)
     return Exit::NoAnswer;
 }
 
+// "3 frequency 433 -> 470 verified", "200 gateway-id skipped: ..."
+QString resultLine(std::uint8_t address, const SettingResult &r, bool cloud)
+{
+    QString line = QString::number(address) + (cloud ? QStringLiteral(" cloud ") : QStringLiteral(" ")) + r.name;
+    switch (r.result) {
+    case SettingResult::Unchanged:
+        line += QLatin1Char(' ') + r.after;
+        break;
+    case SettingResult::Verified:
+    case SettingResult::Differs:
+        line += cloud ? QLatin1Char(' ') + r.after : QStringLiteral(" %1 -> %2").arg(r.before, r.after);
+        break;
+    default:
+        break;
+    }
+    line += QLatin1Char(' ') + resultName(r.result);
+    return r.reason.isEmpty() ? line : line + QStringLiteral(": ") + r.reason;
+}
+
+bool printGateway(const GatewayReport &g)
+{
+    QStringList lines;
+    for (const SettingResult &r : g.settings)
+        lines << resultLine(g.address, r, false);
+    for (const SettingResult &r : g.cloud)
+        lines << resultLine(g.address, r, true);
+    if (!g.meters.isEmpty())
+        lines << QStringLiteral("%1 meters %2").arg(g.address).arg(g.meters.join(QLatin1Char(' ')));
+    if (!g.meterProblem.isEmpty())
+        lines << QStringLiteral("%1 meters failed: %2").arg(g.address).arg(g.meterProblem);
+    lines << QStringLiteral("%1 traffic requests=%2 no-reply=%3 check-failed=%4 exceptions=%5")
+                 .arg(g.address)
+                 .arg(g.traffic.requests)
+                 .arg(g.traffic.noReply)
+                 .arg(g.traffic.checkFailed)
+                 .arg(g.traffic.exceptions);
+    return std::all_of(lines.begin(), lines.end(), printLine);
+}
+
+bool writeReport(const CtlOptions &options, const CommissionReport &report)
+{
+    QString error;
+    if (!options.reportPath.isEmpty()) {
+        QSaveFile file(options.reportPath);
+        if (!file.open(QIODevice::WriteOnly) || file.write(reportJson(report)) < 0 || !file.commit()) {
+            complain(QStringLiteral("cannot write %1: %2").arg(options.reportPath, file.errorString()));
+            return false;
+        }
+    }
+    const ReportLanguage language = options.chinese ? ReportLanguage::Chinese : ReportLanguage::English;
+    if (!options.pdfPath.isEmpty() && !writeReportPdf(report, options.pdfPath, language, &error)) {
+        complain(error);
+        return false;
+    }
+    return true;
+}
+
+// The worst status over the gateways; a run the line cut short did not answer.
+int commission(Bus &bus, const CtlOptions &options)
+{
+    CommissioningPlan plan;
+    plan.profile = options.profile;
+    plan.secret = secretOf(options);
+    plan.addresses = options.addresses;
+    plan.oneAtATime = options.command == Command::Commission;
+    plan.startAddress = std::uint8_t(options.start);
+    plan.count = options.count;
+    plan.meters = options.meters;
+    plan.timeoutMs = options.timeoutMs;
+    plan.retries = options.retries;
+    bool printed = true;
+    std::uint8_t lastStill = 0;
+    const CommissionReport report = commissionLine(
+        bus.link(), plan, &g_stop,
+        [&](const GatewayReport &gateway) {
+            lastStill = 0;
+            printed = printed && printGateway(gateway);
+        },
+        [&](std::uint8_t address) {
+            if (std::exchange(lastStill, address) != address)
+                printed = printed && printLine(QStringLiteral("%1 still on the line; waiting for the next gateway").arg(address));
+        });
+    if (!printed || !printLine(reportSummary(report)))
+        return outputLost();
+    int status = report.status();
+    if (!report.problem.isEmpty()) {
+        complain(report.problem);
+        status = worseStatus(status, Exit::NoAnswer);
+    }
+    if (!writeReport(options, report))
+        status = worseStatus(status, Exit::OutputLost);
+    return status;
+}
+
 } // namespace
 
 bool outputWritten()
@@ -338,7 +392,8 @@ int outputLost()
 
 int runCommand(const CtlOptions &options)
 {
-    if (options.command == Command::Poll || options.command == Command::Detect)
+    if (options.command == Command::Poll || options.command == Command::Detect || options.command == Command::Apply
+        || options.command == Command::Commission)
         stopOnSignals(&g_stop);
     Bus bus(options.timeoutMs, options.retries, options.verbose, &g_stop);
     bus.setRetryGarbled(options.retryGarbled);
@@ -355,6 +410,8 @@ int runCommand(const CtlOptions &options)
     case Command::Poll: return poll(bus, gateway, options);
     case Command::Cloud: return cloud(gateway, options);
     case Command::Detect: return detect(bus);
+    case Command::Apply:
+    case Command::Commission: return commission(bus, options);
     }
     return Exit::Usage;
 }

@@ -1,15 +1,16 @@
 #pragma once
 
+#include "commissionreport.h"
 #include "options.h"
 
-// Exit statuses, as --help and the README list them.
+// Exit statuses, as --help and the README list them; a commissioning run's are the same.
 namespace Exit {
-constexpr int Ok = 0;
-constexpr int NoAnswer = 1;
+constexpr int Ok = CommissionStatus::Ok;
+constexpr int NoAnswer = CommissionStatus::NoAnswer;
 constexpr int OutputLost = 1; // stdout could not be written: a failure outside the program, like a dead port
-constexpr int Usage = 2;
-constexpr int Exception = 3;
-constexpr int Mismatch = 4;
+constexpr int Usage = CommissionStatus::Refused;
+constexpr int Exception = CommissionStatus::Exception;
+constexpr int Mismatch = CommissionStatus::Mismatch;
 } // namespace Exit
 
 // Opens the port and runs the command; returns the exit status, having said

@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSet>
 
 #include <algorithm>
@@ -20,11 +21,11 @@ constexpr int kMaxTimeoutMs = 60000;
 constexpr int kMaxRetries = 10;
 constexpr int kMaxCount = 1000000;
 
-const char *const kCommandNames[] = {"scan", "get", "set", "poll", "cloud", "detect"};
+const char *const kCommandNames[] = {"scan", "get", "set", "poll", "cloud", "detect", "apply", "commission"};
 
 QString commandList()
 {
-    return QStringLiteral("detect, scan, get, set, poll or cloud");
+    return QStringLiteral("detect, scan, get, set, poll, cloud, apply or commission");
 }
 
 // Each check stores a valid value and returns nothing, or says what a valid one is.
@@ -74,47 +75,50 @@ QString checkParity(const QString &text, CtlOptions *options)
     return QString();
 }
 
+// apply: "3,7,10-12", each address once.
+QString checkAddressList(const QString &text, CtlOptions *options)
+{
+    const QString expected = QStringLiteral("expected addresses from %1, as in 3,7,10-12")
+                                  .arg(rangeText(Rule::Address, " to "));
+    QVector<std::uint8_t> addresses;
+    for (const QString &item : text.split(QLatin1Char(','))) {
+        const QStringList ends = item.split(QLatin1Char('-'));
+        int low = 0;
+        int high = 0;
+        if (ends.size() > 2 || checkAddress(ends.first(), &low).size() || checkAddress(ends.last(), &high).size() || low > high)
+            return expected;
+        for (int address = low; address <= high; ++address) {
+            if (addresses.contains(std::uint8_t(address)))
+                return QStringLiteral("expected each address once, but %1 is given twice").arg(address);
+            addresses.append(std::uint8_t(address));
+        }
+    }
+    options->addresses = addresses;
+    options->address = addresses.first();
+    return QString();
+}
+
 QString checkPort(const QString &text, CtlOptions *options)
 {
     options->port = text;
     return text.isEmpty() ? QStringLiteral("expected a device path") : QString();
 }
 
-void addCloudText(CtlOptions *options, const char *option, std::uint8_t parameter, const QByteArray &text)
+void addCloudText(CtlOptions *options, const CloudField &field, const QByteArray &text)
 {
-    options->cloud.append({option, parameter, text});
+    options->cloud.append({&field, text});
     std::sort(options->cloud.begin(), options->cloud.end(),
-              [](const CloudText &a, const CloudText &b) { return a.parameter < b.parameter; });
+              [](const CloudText &a, const CloudText &b) { return a.field->parameter < b.field->parameter; });
 }
 
-// A text that does not fit is refused whole: a cut topic would be taken by the
-// gateway and fail later, far from its cause.
-QString checkCloudText(const QString &text, const char *option, std::uint8_t parameter, const char *suffix,
-                       CtlOptions *options)
+QString checkCloudText(const QString &text, const char *name, CtlOptions *options)
 {
-    // The arguments arrive decoded from UTF-8, a byte that is not UTF-8 as U+FFFD;
-    // sent on, the gateway would take the replacement for the name or topic meant.
-    if (text.contains(QChar::ReplacementCharacter))
-        return QStringLiteral("expected valid UTF-8 text");
-    const QByteArray utf8 = text.toUtf8() + suffix;
-    const int room = kMaxCloudText - static_cast<int>(qstrlen(suffix));
-    if (text.isEmpty() || utf8.size() > kMaxCloudText) {
-        QString expected = QStringLiteral("expected 1 to %1 bytes of UTF-8").arg(room);
-        if (*suffix)
-            expected += QStringLiteral(" (%1 with '%2' appended)").arg(kMaxCloudText).arg(QLatin1String(suffix));
-        return expected;
-    }
-    addCloudText(options, option, parameter, utf8);
-    return QString();
-}
-
-QString cloudHelp(const char *what, const char *suffix)
-{
-    const int room = kMaxCloudText - static_cast<int>(qstrlen(suffix));
-    QString text = QStringLiteral("cloud: %1, 1 to %2 bytes").arg(QLatin1String(what)).arg(room);
-    if (*suffix)
-        text += QStringLiteral("; '%1' is appended").arg(QLatin1String(suffix));
-    return text + QLatin1Char('.');
+    const CloudField &field = *findCloudField(QLatin1String(name));
+    QString expected;
+    const std::optional<QByteArray> wire = cloudWireText(field, text, &expected);
+    if (wire)
+        addCloudText(options, field, *wire);
+    return expected;
 }
 
 // The longest secret file: the longest secret and a CR LF line end.
@@ -151,7 +155,7 @@ QString checkSecretFile(const QString &path, CtlOptions *options)
         return QStringLiteral("expected a secret of 1 to %1 bytes, found %2").arg(kMaxCloudText).arg(secret.size());
     if (QString::fromUtf8(secret).toUtf8() != secret)
         return QStringLiteral("expected a secret in valid UTF-8");
-    addCloudText(options, "secret", CloudParameter::DeviceSecret, secret);
+    addCloudText(options, secretField(), secret);
     return QString();
 }
 
@@ -160,9 +164,15 @@ struct Option
     const char *name;
     const char *valueName; // null for a flag
     QString description;
-    const char *command; // the one command it applies to; null for all
+    const char *commands; // the commands it applies to, "cloud apply"; null for all
     std::function<QString(const QString &, CtlOptions *)> check;
 };
+
+Option cloudOption(const char *name, const char *valueName)
+{
+    return {name, valueName, cloudHelp(*findCloudField(QLatin1String(name))), "cloud",
+            [name](const QString &v, CtlOptions *o) { return checkCloudText(v, name, o); }};
+}
 
 // In the order --help lists them.
 const QVector<Option> &optionList()
@@ -172,8 +182,15 @@ const QVector<Option> &optionList()
         {"port", "PATH", QStringLiteral("Serial port of the RS485 adapter (required)."), nullptr, checkPort},
         {"baud", "N", QStringLiteral("Line speed: %1 (default 9600).").arg(orList(baudRates())), nullptr, checkBaud},
         {"parity", "N|O|E", QStringLiteral("None, odd or even (default N)."), nullptr, checkParity},
-        {"address", "A", QStringLiteral("The gateway's bus address, %1 (default 1).").arg(addresses), nullptr,
-         [](const QString &v, CtlOptions *o) { return checkAddress(v, &o->address); }},
+        {"address", "A", QStringLiteral("The gateway's bus address, %1 (default 1); apply: a list, as in 3,7,10-12.").arg(addresses), nullptr,
+         [](const QString &v, CtlOptions *o) {
+             if (o->command == Command::Apply)
+                 return checkAddressList(v, o);
+             const QString expected = checkAddress(v, &o->address);
+             return expected.isEmpty() || !v.contains(QRegularExpression(QStringLiteral("\\d[,-]")))
+                        ? expected
+                        : expected + QStringLiteral(" (a list is for apply only)");
+         }},
         {"timeout", "MS",
          QStringLiteral("Wait for each answer, %1 to %2 ms (default 1000; scan and detect: the request's wire "
                         "time and 100 ms).")
@@ -191,33 +208,36 @@ const QVector<Option> &optionList()
          QStringLiteral("get: print one JSON object: numbers as JSON numbers, choice words and hexadecimal "
                         "values as strings, pairs as two-element arrays."),
          "get", [](const QString &, CtlOptions *o) { o->json = true; return QString(); }},
-        {"meters", "N", QStringLiteral("poll: meters to read, 1 to %1 (required).").arg(kMaxMeters), "poll",
-         [](const QString &v, CtlOptions *o) { return checkInt(v, 1, kMaxMeters, &o->meters); }},
-        {"count", "K", QStringLiteral("poll: stop after K polls, 1 to %1 (default: at SIGINT or SIGTERM).").arg(kMaxCount),
-         "poll", [](const QString &v, CtlOptions *o) { return checkInt(v, 1, kMaxCount, &o->count); }},
-        {"region", "R", cloudHelp("the region", ""), "cloud",
-         [](const QString &v, CtlOptions *o) { return checkCloudText(v, "region", CloudParameter::Region, "", o); }},
-        {"property", "P", cloudHelp("the device property", ""), "cloud",
+        {"meters", "N",
+         QStringLiteral("poll: meters to read, 1 to %1 (required). apply, commission: meters in each gateway's "
+                        "snapshot, 0 to %1 (default: the profile's, or none).").arg(kMaxMeters),
+         "poll apply commission",
+         [](const QString &v, CtlOptions *o) { return checkInt(v, o->command == Command::Poll ? 1 : 0, kMaxMeters, &o->meters); }},
+        {"count", "K",
+         QStringLiteral("poll: stop after K polls; commission: after K gateways; 1 to %1 (default: at SIGINT or "
+                        "SIGTERM).").arg(kMaxCount),
+         "poll commission", [](const QString &v, CtlOptions *o) { return checkInt(v, 1, kMaxCount, &o->count); }},
+        {"start", "A", QStringLiteral("commission: the first address to give, %1 (required).").arg(addresses), "commission",
+         [](const QString &v, CtlOptions *o) { return checkAddress(v, &o->start); }},
+        {"report", "FILE", QStringLiteral("apply, commission: write the report as JSON to FILE."), "apply commission",
+         [](const QString &v, CtlOptions *o) { o->reportPath = v; return v.isEmpty() ? QStringLiteral("expected a file name") : QString(); }},
+        {"pdf", "FILE", QStringLiteral("apply, commission: write the report as PDF to FILE."), "apply commission",
+         [](const QString &v, CtlOptions *o) { o->pdfPath = v; return v.isEmpty() ? QStringLiteral("expected a file name") : QString(); }},
+        {"language", "en|zh", QStringLiteral("apply, commission: the PDF's language (default en)."), "apply commission",
          [](const QString &v, CtlOptions *o) {
-             return checkCloudText(v, "property", CloudParameter::DeviceProperty, "", o);
+             o->chinese = v == QLatin1String("zh");
+             return v == QLatin1String("zh") || v == QLatin1String("en") ? QString() : QStringLiteral("expected en or zh");
          }},
+        cloudOption("region", "R"),
+        cloudOption("property", "P"),
         {"secret-file", "F",
-         QStringLiteral("cloud: read the device secret, one line of 1 to %1 bytes, from file F, or from "
-                        "standard input for '-'; one trailing newline is dropped. It is never printed.")
+         QStringLiteral("cloud, apply, commission: read the device secret, one line of 1 to %1 bytes, from file F, "
+                        "or from standard input for '-'; one trailing newline is dropped. It is never printed.")
              .arg(kMaxCloudText),
-         "cloud", checkSecretFile},
-        {"name", "N", cloudHelp("the device name", ""), "cloud",
-         [](const QString &v, CtlOptions *o) { return checkCloudText(v, "name", CloudParameter::DeviceName, "", o); }},
-        {"publish", "T", cloudHelp("the publish topic", CloudTopicOptions::Publish),
-         "cloud",
-         [](const QString &v, CtlOptions *o) {
-             return checkCloudText(v, "publish", CloudParameter::PublishTopic, CloudTopicOptions::Publish, o);
-         }},
-        {"subscribe", "T",
-         cloudHelp("the subscribe topic", CloudTopicOptions::Subscribe), "cloud",
-         [](const QString &v, CtlOptions *o) {
-             return checkCloudText(v, "subscribe", CloudParameter::SubscribeTopic, CloudTopicOptions::Subscribe, o);
-         }},
+         "cloud apply commission", checkSecretFile},
+        cloudOption("name", "N"),
+        cloudOption("publish", "T"),
+        cloudOption("subscribe", "T"),
         {"connect", nullptr, QStringLiteral("cloud: tell the gateway to connect, after the writes."), "cloud",
          [](const QString &, CtlOptions *o) { o->connect = true; return QString(); }},
     };
@@ -327,6 +347,15 @@ bool takeCommand(const QStringList &positional, CtlOptions *options, QString *er
         return takeNames(rest, options, error);
     case Command::Set:
         return takeAssignments(rest, options, error);
+    case Command::Apply:
+    case Command::Commission:
+        if (rest.size() != 1) {
+            *error = rest.isEmpty() ? QStringLiteral("%1 needs a PROFILE file").arg(positional.first())
+                                    : QStringLiteral("unexpected argument '%1' after %2 %3").arg(rest.at(1), positional.first(), rest.first());
+            return false;
+        }
+        options->profilePath = rest.first();
+        return true;
     default:
         if (!rest.isEmpty()) {
             *error = QStringLiteral("unexpected argument '%1' after %2").arg(rest.first(), positional.first());
@@ -345,6 +374,8 @@ QString commandFailure(const CtlOptions &options)
         return QStringLiteral("--from %1 is above --to %2").arg(options.from).arg(options.to);
     if (options.command == Command::Poll && options.meters == 0)
         return QStringLiteral("poll needs --meters N, 1 to %1").arg(kMaxMeters);
+    if (options.command == Command::Commission && options.start == 0)
+        return QStringLiteral("commission needs --start A, %1").arg(rangeText(Rule::Address, " to "));
     if (options.command == Command::Cloud && options.cloud.isEmpty() && !options.connect)
         return QStringLiteral("cloud needs at least one of --region, --property, --secret-file, --name, "
                               "--publish, --subscribe or --connect");
@@ -389,8 +420,9 @@ ParseOutcome parseCommandLine(const QStringList &arguments, CtlOptions *options,
         const QString name = QLatin1String(option.name);
         if (!parser.isSet(name))
             continue;
-        if (option.command && !command.isEmpty() && command != QLatin1String(option.command)) {
-            *error = QStringLiteral("--%1 applies to %2 only").arg(name, QLatin1String(option.command));
+        const QStringList applies = QString::fromLatin1(option.commands).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (option.commands && !command.isEmpty() && !applies.contains(command)) {
+            *error = QStringLiteral("--%1 applies to %2 only").arg(name, orList(applies));
             return ParseOutcome::UsageError;
         }
         // Of an option given twice, neither is taken for the one meant.
@@ -425,11 +457,39 @@ ParseOutcome parseCommandLine(const QStringList &arguments, CtlOptions *options,
             result.retryGarbled = true;
         }
     }
+    if (result.command == Command::Apply || result.command == Command::Commission) {
+        if (!parser.isSet(QStringLiteral("meters")))
+            result.meters = -1;
+        if (result.command == Command::Apply && result.addresses.isEmpty())
+            result.addresses = {std::uint8_t(result.address)};
+    }
     *error = commandFailure(result);
     if (!error->isEmpty())
         return ParseOutcome::UsageError;
+    // The profile is read and checked before the port is opened: a refused one sends nothing.
+    if (!result.profilePath.isEmpty()) {
+        const std::optional<Profile> profile = readProfile(result.profilePath, error);
+        if (!profile)
+            return ParseOutcome::UsageError;
+        result.profile = *profile;
+    }
     *options = result;
     return ParseOutcome::Run;
+}
+
+QByteArray secretOf(const CtlOptions &options)
+{
+    for (const CloudText &text : options.cloud) {
+        if (text.field == &secretField())
+            return text.text;
+    }
+    return QByteArray();
+}
+
+bool wantsPdf(const QStringList &arguments)
+{
+    return std::any_of(arguments.begin(), arguments.end(),
+                       [](const QString &a) { return a == QLatin1String("--pdf") || a.startsWith(QLatin1String("--pdf=")); });
 }
 
 QString helpText()
@@ -464,6 +524,19 @@ QString helpText()
         "  cloud [--region R] [--property P] [--secret-file F] [--name N]\n"
         "        [--publish T] [--subscribe T] [--connect]\n"
         "      Write the cloud parameters given, in this order, then connect if asked.\n"
+        "  apply PROFILE [--secret-file F] [--meters N] [--report FILE] [--pdf FILE]\n"
+        "      Apply a profile (a JSON file as 'get --json' prints one, or\n"
+        "      {\"format\": 1, \"settings\": {...}, \"cloud\": {...}, \"meters\": N}) to each\n"
+        "      gateway of --address in turn: read each setting, write those that differ,\n"
+        "      read them back; the line settings last, the port following them; then the\n"
+        "      cloud texts, each acknowledgement checked. Print one line per setting and\n"
+        "      gateway, then the summary. gateway-id, firmware and address are applied to\n"
+        "      a single gateway only, and frames without a bus address (loop settings,\n"
+        "      cloud) are skipped for several: each is reported with the reason.\n"
+        "  commission PROFILE --start A [--count K] [--secret-file F] [--meters N] ...\n"
+        "      One at a time: wait for a gateway to answer the broadcast read, move it\n"
+        "      to the next free address from A, apply the profile there, and wait for\n"
+        "      the next; until K gateways are done, or SIGINT or SIGTERM.\n"
         "\n"
         "Cloud frames and the current-loop frames (loop-channel read, loop-range) carry\n"
         "no address: every gateway on the bus takes them, whatever --address says.\n"
@@ -471,8 +544,9 @@ QString helpText()
         + settingsHelp() + QStringLiteral(
         "\n"
         "Exit status: 0 success; 1 the gateway did not answer after the retries, or the\n"
-        "port cannot be opened; 2 bad usage or an invalid value, nothing sent; 3 a Modbus\n"
-        "exception; 4 a setting read back differs from what was written.\n");
+        "port cannot be opened; 2 bad usage, an invalid value or a refused profile,\n"
+        "nothing sent; 3 a Modbus exception; 4 a setting read back differs from what was\n"
+        "written. apply and commission: the worst over all gateways.\n");
 }
 
 QString versionText()

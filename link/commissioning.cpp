@@ -1,6 +1,7 @@
 #include "commissioning.h"
 
 #include <QEventLoop>
+#include <QSerialPortInfo>
 
 #include "decoder.h"
 #include "detector.h"
@@ -101,7 +102,7 @@ void Commissioner::start(const CommissioningPlan &plan)
     const QDateTime now = QDateTime::currentDateTime();
     m_report.started = now.toOffsetFromUtc(now.offsetFromUtc());
     m_report.toolVersion = QStringLiteral(NVB_VERSION);
-    m_report.port = m_link.port().portName();
+    m_report.port = QSerialPortInfo(m_link.port()).systemLocation();
     m_line = lineOf(m_link.port());
     m_report.line = m_line;
     m_report.oneAtATime = plan.oneAtATime;
@@ -566,7 +567,8 @@ void Commissioner::probeFree(std::uint8_t seen, int candidate)
         return;
     }
     m_counting = false;
-    ask(readRequest(std::uint8_t(candidate), GatewayRegister::Address, 1), [this, seen, candidate](const LinkResult &result) {
+    // Not the address read the move is checked with: a late answer to a probe must not pass for that.
+    ask(readRequest(std::uint8_t(candidate), GatewayRegister::Parity, 2), [this, seen, candidate](const LinkResult &result) {
         m_counting = true;
         if (result.outcome == LinkResult::NoReply && !result.heard)
             moveTo(seen, std::uint8_t(candidate));

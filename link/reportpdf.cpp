@@ -51,7 +51,7 @@ constexpr Words Requests{"请求", "requests"};
 constexpr Words NoReply{"无应答", "no reply"};
 constexpr Words CheckFailed{"校验失败", "check failed"};
 constexpr Words Exceptions{"异常", "exceptions"};
-constexpr Words Summary{"共 %1 台网关，%2 台全部验证通过", "%1 gateways, %2 fully verified"};
+constexpr Words Summary{"共 %1 台网关，%2 台全部验证通过", nullptr}; // English: reportSummary
 constexpr Words Results[] = {{"未变", "unchanged"}, {"已写入并验证", "verified"}, {"不一致", "differs"},
                              {"失败", "failed"},    {"跳过", "skipped"},          {"已发送", "sent"}};
 } // namespace Word
@@ -138,14 +138,16 @@ QString resultWord(SettingResult::Result result, ReportLanguage language)
 
 bool writeReportPdf(const CommissionReport &report, const QString &path, ReportLanguage l, QString *error)
 {
-    const int verified = int(std::count_if(report.gateways.begin(), report.gateways.end(),
+    const auto verified = int(std::count_if(report.gateways.begin(), report.gateways.end(),
                                            [](const GatewayReport &g) { return g.fullyVerified(); }));
     QString html = QStringLiteral("<h1>%1</h1>").arg(say(Word::Title, l));
     html += table({say(Word::Date, l), say(Word::Tool, l), say(Word::Port, l), say(Word::Line, l), say(Word::Mode, l)},
                   {{report.started.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss t")),
                     QStringLiteral("nvb8140t-tool ") + report.toolVersion, report.port, lineSettingText(report.line),
                     say(report.oneAtATime ? Word::OneAtATime : Word::Apply, l)}});
-    html += QStringLiteral("<p><b>%1</b></p>").arg(say(Word::Summary, l).arg(report.gateways.size()).arg(verified));
+    const QString summary = l == ReportLanguage::English ? reportSummary(report)
+                                                         : say(Word::Summary, l).arg(report.gateways.size()).arg(verified);
+    html += QStringLiteral("<p><b>%1</b></p>").arg(escaped(summary));
     if (report.stopped)
         html += QStringLiteral("<p>%1</p>").arg(say(Word::Stopped, l));
     if (!report.problem.isEmpty())
@@ -165,7 +167,11 @@ bool writeReportPdf(const CommissionReport &report, const QString &path, ReportL
         writer.setPageSize(QPageSize(QPageSize::A4));
         writer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
         QTextDocument document;
-        document.setDefaultFont(QFont(l == ReportLanguage::Chinese ? QStringLiteral("Noto Sans CJK SC") : QString(), 9));
+        // Latin letters and digits from a Latin face, so that the text copies out of
+        // the PDF as it reads; Chinese falls back to a CJK face.
+        QFont font(QStringLiteral("DejaVu Sans"), 9);
+        font.setStyleStrategy(QFont::PreferNoShaping);
+        document.setDefaultFont(font);
         document.setHtml(html);
         // Printed with no page size of its own, the document is laid out on the
         // writer's pages and each page gets its number.

@@ -61,7 +61,16 @@ GatewaySimulator::GatewaySimulator(const SimulatorSettings &settings)
             state.meters.append(meter);
         }
         m_gateways.append(state);
+        m_arrivesAt.append(m_settings.arriveMs < 0 || m_gateways.size() == 1 ? 0 : -1);
+        m_leavesAt.append(-1);
     }
+}
+
+bool GatewaySimulator::present(int index) const
+{
+    const qint64 arrives = m_arrivesAt.value(index, 0);
+    const qint64 leaves = m_leavesAt.value(index, -1);
+    return arrives >= 0 && m_now >= arrives && (leaves < 0 || m_now < leaves);
 }
 
 GatewayState *GatewaySimulator::gatewayAt(std::uint8_t address)
@@ -81,6 +90,8 @@ void GatewaySimulator::hearAt(int baud, int stopBits)
 
 bool GatewaySimulator::hears(const GatewayState &gateway) const
 {
+    if (!present(int(&gateway - m_gateways.constData())))
+        return false;
     return m_heardBaud == 0 || (gateway.baud() == m_heardBaud && m_heardStopBits == m_settings.stopBits);
 }
 
@@ -313,6 +324,14 @@ QByteArray GatewaySimulator::writeRegisters(GatewayState &gateway, const QByteAr
 
     if (first == GatewayRegister::Address)
         *note = QStringLiteral(", answering at %1 from now on").arg(gateway.address);
+    // Given its address, it is unplugged and the next one plugged in.
+    const int index = int(&gateway - m_gateways.constData());
+    if (first == GatewayRegister::Address && m_settings.arriveMs >= 0 && m_leavesAt.at(index) < 0) {
+        m_leavesAt[index] = m_now + m_settings.arriveMs;
+        if (index + 1 < m_arrivesAt.size())
+            m_arrivesAt[index + 1] = m_now + m_settings.arriveMs;
+        *note += QStringLiteral(", leaving the line in %1 ms").arg(m_settings.arriveMs);
+    }
     if (first == GatewayRegister::Calibration)
         *note = gateway.calibrationEnabled ? QStringLiteral(", calibration enabled")
                                            : QStringLiteral(", calibration disabled");

@@ -29,6 +29,10 @@ struct SimulatorSettings
     double corruptRate = 0.0; // the last byte of the reply is inverted (a bad CRC)
     double exceptionRate = 0.0; // a Modbus request gets exception 04 and has no effect
     bool ignoreWrites = false; // a write is acknowledged but the old value kept, as by a write-protected gateway
+    // Gateways plugged in one at a time, for commissioning: -1, all on the line
+    // from the start; else only the first is, and each next one comes this many ms
+    // after the one before it was given a new address, which leaves then.
+    int arriveMs = -1;
     bool split = false; // every reply goes out in two pieces
     int splitGapMs = 50;
     std::uint32_t seed = 1;
@@ -72,6 +76,8 @@ public:
     // The gateway that answers this address now, at the line's speed, or null.
     GatewayState *gatewayAt(std::uint8_t address);
     bool hears(const GatewayState &gateway) const;
+    // The owner's clock, in ms from its start: gateways arrive and leave by it.
+    void setTime(qint64 ms) { m_now = ms; }
 
     // Fault settings may be changed between frames.
     SimulatorSettings &settings() { return m_settings; }
@@ -99,6 +105,11 @@ private:
     LineParser m_parser;
     std::mt19937 m_faultRandom;
     std::mt19937 m_driftRandom; // apart, so that the faults of a seed do not depend on polls
+    bool present(int index) const;
+    // One at a time: when each gateway comes on the line and leaves it (-1: not yet known).
+    QVector<qint64> m_arrivesAt;
+    QVector<qint64> m_leavesAt;
+    qint64 m_now = 0;
     int m_heardBaud = 0;
     int m_heardStopBits = 1;
 };

@@ -89,7 +89,9 @@ void LineServer::serveOnce(int maxWaitMs)
         timeout = std::min(timeout, millisecondsUntil(m_lastByte + std::chrono::milliseconds(m_idleGapMs)));
 
     QByteArray heard;
-    switch (m_line->wait(timeout, &heard)) {
+    const LineBackend::Heard what = m_line->wait(timeout, &heard);
+    m_simulator.setTime(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_started).count());
+    switch (what) {
     case LineBackend::Heard::Bytes:
         m_hangupReported = false;
         m_lastByte = Clock::now();

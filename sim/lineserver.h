@@ -88,5 +88,6 @@ private:
     std::deque<Pending> m_outgoing;
     int m_pendingReplies = 0;
     Clock::time_point m_lastDue;
+    const Clock::time_point m_started = Clock::now();
     bool m_hangupReported = false;
 };

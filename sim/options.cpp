@@ -76,8 +76,6 @@ QString checkAddresses(const QString &text, SimOptions *options)
     QList<int> addresses;
     if (!parseList(text, 1, 247, &addresses))
         return QStringLiteral("expected bus addresses 1..247, separated by commas");
-    if (QSet<int>(addresses.begin(), addresses.end()).size() != addresses.size())
-        return QStringLiteral("an address is given twice");
     options->simulator.addresses.clear();
     for (int a : addresses)
         options->simulator.addresses.append(static_cast<std::uint8_t>(a));
@@ -147,6 +145,13 @@ const Option kOptions[] = {
     {"exception-rate", "RATE", "Fault: share of Modbus requests answered with exception 04, 0..1.",
      [](const QString &v, SimOptions *o) { return checkRate(v, &o->simulator.exceptionRate); }},
     {"seed", "N", "Seed of the fault generator, for runs that repeat (default: random).", checkSeed},
+    {"keep-nothing", nullptr, "Fault: acknowledge every write but keep the old value, as a write-protected gateway.",
+     [](const QString &, SimOptions *o) { o->simulator.ignoreWrites = true; return QString(); }},
+    {"arrive", "MS",
+     "Gateways plugged in one at a time, for commissioning: only the first of --address is on the line at the "
+     "start; once one is given a new address, it leaves the line MS later and the next comes then. --address "
+     "may then name one address several times (new gateways come at the factory address).",
+     [](const QString &v, SimOptions *o) { return checkMilliseconds(v, &o->simulator.arriveMs); }},
 };
 
 void addOptions(QCommandLineParser *parser)
@@ -206,6 +211,13 @@ ParseOutcome parseCommandLine(const QStringList &arguments, SimOptions *options,
         }
     }
 
+    // Gateways plugged in one at a time all come at the factory address.
+    const QVector<std::uint8_t> &addresses = result.simulator.addresses;
+    if (QSet<std::uint8_t>(addresses.begin(), addresses.end()).size() != addresses.size() && result.simulator.arriveMs < 0) {
+        *error = QStringLiteral("invalid value '%1' for --address: an address is given twice (allowed with --arrive)")
+                     .arg(parser.values(QStringLiteral("address")).constLast());
+        return ParseOutcome::UsageError;
+    }
     for (const char *name : {"parity", "data"}) {
         if (parser.isSet(QLatin1String(name)) && result.port.isEmpty()) {
             *error = QStringLiteral("--%1 only applies to a serial port given with --port: a pseudo-terminal "
