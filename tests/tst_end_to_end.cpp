@@ -10,6 +10,7 @@
 #include <modbus/modbus.h>
 
 #include "boxrecorder.h"
+#include "commissioning_window.h"
 #include "gatewaysimulator.h"
 #include "lineserver.h"
 #include "ptyline.h"
@@ -97,6 +98,8 @@ private slots:
     void simulatedBus();
     void readsDuringTheAcquisition();
     void monitor();
+    void commissioning_data();
+    void commissioning();
     void detectButton();
 
 private:
@@ -315,6 +318,91 @@ void EndToEndTest::monitor()
     QCOMPARE(view->blockCount(), TrafficRecord::kCapacity);
     QVERIFY(view->toPlainText().section(QLatin1Char('\n'), 0, 0).endsWith(QStringLiteral("  3")));
     monitor->close();
+}
+
+void EndToEndTest::commissioning_data()
+{
+    QTest::addColumn<QString>("before"); // what the main window runs first
+    QTest::addColumn<QStringList>("results"); // the table's rows, gateway to result
+    QTest::addColumn<QStringList>("refusals"); // boxes
+    QTest::newRow("refused while polling") << "poll" << QStringList() << QStringList{"正在采集：请先停止采集"};
+    QTest::newRow("three settings to the chosen gateway, the baud last and followed")
+        << QString() << QStringList{"3 frequency 433 470 已写入并验证", "3 spreading-factor 7 9 已写入并验证", "3 baud 9600 19200 已写入并验证"}
+        << QStringList();
+}
+
+// A profile loaded and applied through the window's own link: the results as
+// they come, the gateway's registers, the report, and nothing from the main
+// window in between. A single gateway's new baud rate is followed.
+void EndToEndTest::commissioning()
+{
+    QFETCH(QString, before);
+    QFETCH(QStringList, results);
+    QFETCH(QStringList, refusals);
+    QVERIFY(onSimulator());
+    boxes.clear();
+    QTemporaryDir dir;
+    QFile profile(dir.filePath(QStringLiteral("site.json")));
+    QVERIFY(profile.open(QIODevice::WriteOnly));
+    profile.write(R"({"format": 1, "settings": {"baud": "19200", "frequency": 470, "spreading-factor": 9}})");
+    profile.close();
+    fixture.click("commissioningButton");
+    CommissioningWindow *window = fixture.window.commissioning();
+    QVERIFY(window && window->isVisible());
+    QVERIFY2(window->loadProfile(profile.fileName()), qPrintable(boxes.texts().join(' ')));
+    if (before == QLatin1String("poll"))
+        fixture.type("lineshuliang", QStringLiteral("1")), fixture.click("Btocaiji");
+    TrafficRecord &traffic = fixture.window.traffic();
+    const std::size_t requestsBefore = traffic.count(TrafficEvent::Request);
+    window->findChild<QPushButton *>(QStringLiteral("startButton"))->click();
+    fixture.click("btnRdSampleRate"); // while the run has the line
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isRunning(), 10000);
+    const int requests = int(traffic.count(TrafficEvent::Request) - requestsBefore);
+    if (before == QLatin1String("poll"))
+        fixture.click("Btocaiji");
+    QCOMPARE(boxes.texts(), refusals);
+    auto *table = window->findChild<QTableWidget *>(QStringLiteral("resultsTable"));
+    QStringList rows;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < 5; ++column)
+            cells << table->item(row, column)->text();
+        rows << cells.join(QLatin1Char(' ')) + table->item(row, 5)->text();
+    }
+    QCOMPARE(rows, results);
+    if (results.isEmpty()) {
+        QVERIFY(!window->findChild<QPushButton *>(QStringLiteral("reportJsonButton"))->isEnabled());
+        return;
+    }
+    GatewayState &gateway = bus.gateway();
+    QCOMPARE(QStringList({QString::number(gateway.frequency), QString::number(gateway.spreadingFactor), QString::number(gateway.baudCode)}),
+             QStringList({"50", "9", "3"}));
+    QCOMPARE(bus.simulator.gateway(1).frequency, std::uint16_t(0x000D));
+    // The window's port followed the gateway, and it answers there.
+    QCOMPARE(fixture.window.port().baudRate(), 19200);
+    QCOMPARE(shown("combotelv"), QStringLiteral("19200"));
+    QVERIFY(answered("BtoduquB"));
+    QCOMPARE(shown("combotelv2"), QStringLiteral("19200"));
+
+    const QString json = dir.filePath(QStringLiteral("report.json")), pdf = dir.filePath(QStringLiteral("report.pdf"));
+    QVERIFY(window->saveReportJson(json) && window->saveReportPdf(pdf));
+    QFile saved(json);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    const QJsonObject report = QJsonDocument::fromJson(saved.readAll()).object();
+    const QJsonArray gateways = report.value(QStringLiteral("gateways")).toArray();
+    QCOMPARE(gateways.size(), 1);
+    const QJsonObject first = gateways.first().toObject();
+    QStringList settings;
+    for (const QJsonValue &setting : first.value(QStringLiteral("settings")).toArray())
+        settings << setting.toObject().value(QStringLiteral("name")).toString() + ' ' + setting.toObject().value(QStringLiteral("result")).toString();
+    QCOMPARE(settings, (QStringList{"frequency verified", "spreading-factor verified", "baud verified"}));
+    QCOMPARE(first.value(QStringLiteral("address")).toInt(), 3);
+    QVERIFY(first.value(QStringLiteral("fullyVerified")).toBool());
+    // Every request went through the one link, and nothing else went out meanwhile.
+    QCOMPARE(first.value(QStringLiteral("traffic")).toObject().value(QStringLiteral("requests")).toInt(),
+             requests);
+    QFile written(pdf);
+    QVERIFY(written.open(QIODevice::ReadOnly) && written.read(5) == "%PDF-");
 }
 
 // The gateways moved to 19200, the fourth setting tried: the port stays open
