@@ -55,6 +55,8 @@ QStringList baudRates()
 QString orList(QStringList words)
 {
     const QString last = words.takeLast();
+    if (words.isEmpty())
+        return last;
     return words.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
 }
 

@@ -16,9 +16,11 @@ const QByteArray kSecret = "s3cr3t-Key";
 
 // What the test does besides running the program.
 enum Setup { Plain, Exceptions, WritesIgnored, TwoGateways, LateReplies, Interrupted, OutputFull, InputLeftOpen, Vanishing,
-             Jittery, At2400, At19200, TwoStopBits, Garbled, Killed };
+             Jittery, At2400, At19200, TwoStopBits, Garbled, Killed, Arriving };
 // Jittery: replies late by 120..270 ms, the simulator seeded with this.
 std::uint32_t g_seed = 1;
+// The file PROFILE stands for.
+QByteArray g_profile;
 
 // The text with each \0ooo (octal) as that byte, for bytes that are not UTF-8.
 QByteArray raw(const QString &text)
@@ -37,6 +39,9 @@ struct Run
     QStringList heard; // frames the simulator took off the line, in hex, the device secret masked
     QStringList held; // what the first gateway holds afterwards, as "field=value" words
     qint64 took = 0; // Vanishing: from the line's end to the program's
+    QByteArray report; // the files REPORT and PDF stand for, the PDF also as pdftotext reads it
+    QByteArray pdf;
+    QByteArray pdfText;
 };
 
 // The program against a gateway whose values show the encodings: a frequency with the first page's
@@ -54,7 +59,10 @@ Run ctl(const QString &line, Setup setup = Plain)
     settings.delayMs = setup == LateReplies ? 200 : setup == Vanishing ? 5000 : setup == Jittery ? 120 : 0;
     settings.jitterMs = setup == Jittery ? 150 : 0;
     settings.seed = g_seed;
-    settings.addresses = setup == TwoGateways ? QVector<std::uint8_t>{3, 200} : QVector<std::uint8_t>{1};
+    settings.addresses = setup == TwoGateways ? QVector<std::uint8_t>{3, 200}
+                         : setup == Arriving  ? QVector<std::uint8_t>{1, 1}
+                                              : QVector<std::uint8_t>{1};
+    settings.arriveMs = setup == Arriving ? 1000 : -1;
     settings.baud = setup == At2400 ? 2400 : setup == At19200 ? 19200 : 9600;
     settings.stopBits = setup == TwoStopBits ? 2 : 1;
     settings.corruptRate = setup == Garbled ? 1.0 : 0.0;
@@ -65,6 +73,9 @@ Run ctl(const QString &line, Setup setup = Plain)
     g.analogOutput = 4095; g.mode = 1; g.loopChannel = 4; g.loopLower = 4.0f; g.loopUpper = 20.5f;
     for (int m = 0; m < g.meters.size(); ++m)
         g.meters[m].temperature = m * 10.25f - 5.0f;
+    // A pseudo-terminal refuses even parity, which a profile from this gateway would move the line to.
+    if (setup == TwoGateways)
+        g.parity = 1;
     auto server = std::make_unique<LineServer>(simulator);
     Run run;
     server->openPseudoTerminal(&run.err);
@@ -79,9 +90,17 @@ Run ctl(const QString &line, Setup setup = Plain)
     secret.open();
     secret.write(kSecret + '\n');
     secret.close();
+    QTemporaryDir files;
+    QFile profile(files.filePath("profile.json"));
+    if (profile.open(QIODevice::WriteOnly))
+        profile.write(g_profile);
+    profile.close();
     QStringList arguments = line.section(" < ", 0, 0).split(' ', Qt::SkipEmptyParts);
     arguments.replaceInStrings(QStringLiteral("PTY"), server->path());
     arguments.replaceInStrings(QStringLiteral("SECRET"), secret.fileName());
+    arguments.replaceInStrings(QStringLiteral("PROFILE"), profile.fileName());
+    arguments.replaceInStrings(QStringLiteral("REPORT"), files.filePath("report.json"));
+    arguments.replaceInStrings(QStringLiteral("PDF"), files.filePath("report.pdf"));
 
     // The simulator serves on a thread of its own while the program runs; its state is
     // looked at only once the thread has stopped.
@@ -134,7 +153,17 @@ Run ctl(const QString &line, Setup setup = Plain)
     if (setup == Killed)
         run.out += QString::fromUtf8(written.readAll());
     run.out.replace(pty, QStringLiteral("PTY"));
-    run.err = QString::fromLocal8Bit(process.readAllStandardError());
+    run.err = QString::fromLocal8Bit(process.readAllStandardError()).replace(profile.fileName(), QStringLiteral("PROFILE"));
+    for (auto [name, into] : {std::pair{"report.json", &run.report}, std::pair{"report.pdf", &run.pdf}}) {
+        QFile file(files.filePath(name));
+        if (file.open(QIODevice::ReadOnly))
+            *into = file.readAll();
+    }
+    QProcess text;
+    if (!run.pdf.isEmpty())
+        text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), files.filePath("report.pdf"), QStringLiteral("-")});
+    if (!run.pdf.isEmpty() && text.waitForFinished(20000))
+        run.pdfText = text.readAllStandardOutput();
     run.held = QString::asprintf("parity=%d baudCode=%d frequency=0x%04X rangeLower=%d rangeUpper=%d gatewayId=0x%04X "
                                  "spreadingFactor=%d loopChannel=%d loop=%.9g,%.9g connected=%d", g.parity, g.baudCode,
                                  g.frequency, g.rangeLower, g.rangeUpper, g.gatewayId, g.spreadingFactor, g.loopChannel,
@@ -155,7 +184,104 @@ private slots:
     void help();
     void lineGoesAway_data(); void lineGoesAway();
     void neverAWrongValue_data(); void neverAWrongValue();
+    void apply_data(); void apply();
 };
+
+// A profile applied to gateways, or to each one plugged in: the lines printed, the exit
+// status, what went on the line and what the gateway holds afterwards, and the report files.
+void CtlTest::apply_data()
+{
+    QTest::addColumn<QByteArray>("profile"); // "GET 3": what get --json prints of gateway 3
+    QTest::addColumn<QString>("arguments");
+    QTest::addColumn<int>("setup");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QStringList>("lines"); // on stdout, in this order; for status 2 the one line on stderr
+    QTest::addColumn<QString>("held");
+
+    const QString apply = kLine + "--address %1 apply PROFILE ";
+    // Current-loop frames carry no address; on this bus gateway 3 answers them.
+    QTest::newRow("get --json of one, applied to another") << QByteArray("GET 3") << apply.arg(200) << int(TwoGateways) << 0
+        << QStringList{"200 frequency 433 -> 450 verified", "200 loop-channel 5 unchanged", "200 range 0,100 -> 2.5,6553.5 verified",
+                       "200 gateway-id 0x00A5 -> 0x1A2B verified", "200 firmware 0x0102 -> 0x0203 verified", "200 mode receiver -> repeater verified",
+                       "200 loop-range 4,20.5 unchanged", "200 parity none -> odd verified", "200 baud 9600 unchanged", "1 gateway, 1 fully verified"} << "";
+    QTest::newRow("keeps nothing: differs") << QByteArray(R"({"format": 1, "settings": {"sampling-period": 30}})") << apply.arg(1) << int(WritesIgnored) << 4
+        << QStringList{"1 sampling-period 300 -> 300 differs: wrote 30, read back 300", "1 gateway, 0 fully verified"} << "";
+    const QString identity = "identity is never shared, and the profile goes to several gateways";
+    QTest::newRow("two targets: identity and unaddressed frames skipped")
+        << QByteArray(R"({"format": 1, "settings": {"gateway-id": "0xBEEF", "address": 5, "loop-range": [1, 2], "frequency": 470}, "cloud": {"region": "cn"}})")
+        << apply.arg("3,200") << int(TwoGateways) << 0
+        << QStringList{"3 frequency 450 -> 470 verified", "3 gateway-id skipped: " + identity, "3 loop-range skipped: its frames carry no bus address, so every gateway on the line would take them",
+                       "3 address skipped: one address given to several gateways would put them all at that address",
+                       "3 cloud region skipped: cloud frames carry no bus address, so every gateway on the line would take them",
+                       "200 frequency 433 -> 470 verified", "200 gateway-id skipped: " + identity, "2 gateways, 0 fully verified"} << "gatewayId=0x1A2B loop=4,20.5";
+    // Line settings last, the port following the gateway to its new baud rate for the read-back.
+    QTest::newRow("baud last and followed") << QByteArray(R"({"baud": "4800", "frequency": 470, "sampling-period": 300})") << apply.arg(1) << 0 << 0
+        << QStringList{"1 frequency 450 -> 470 verified", "1 sampling-period 300 unchanged", "1 baud 9600 -> 4800 verified"} << "baudCode=1 frequency=0x0032";
+    QTest::newRow("one at a time, two gateways plugged in in turn")
+        << QByteArray(R"({"format": 1, "settings": {"frequency": 470}, "cloud": {"publish": "up", "connect": true}, "meters": 2})")
+        << kLine + "commission PROFILE --start 10 --count 2 --secret-file SECRET --report REPORT --pdf PDF" << int(Arriving) << 0
+        << QStringList{"10 address 1 -> 10 verified", "10 frequency 450 -> 470 verified", "10 cloud secret **** verified", "10 cloud publish up,0,0 verified",
+                       "10 cloud connect sent", "10 meters -5.0000 timeout", "11 address 1 -> 11 verified", "11 frequency 433 -> 470 verified",
+                       "2 gateways, 2 fully verified"} << "frequency=0x0032 cloud6=up,0,0 connected=1";
+
+    // Refused before the port is opened: nothing goes on the line.
+    const auto refused = [&](const char *name, const QByteArray &profile, const QString &err) {
+        QTest::newRow(name) << profile << apply.arg(1) << 0 << 2 << QStringList{"nvb8140t-ctl: PROFILE: " + err} << "";
+    };
+    refused("not JSON", "{\"format\": 1,", "not valid JSON: unterminated object at byte 13");
+    refused("unknown format", R"({"format": 2, "settings": {}})", "format: unknown format version 2 (expected 1)");
+    refused("unknown setting", R"({"colour": "red"})", "colour: unknown setting");
+    refused("out of range", R"({"format": 1, "settings": {"frequency": 700}})", "frequency: expected a whole number from 420 to 675");
+    refused("wrong type", R"({"format": 1, "settings": {"baud": 9600}})", "baud: expected a JSON string, 2400, 4800, 9600, 19200");
+    refused("pair out of order", R"({"range": [5, 1]})", "range: expected LOWER below UPPER");
+    refused("a secret", R"({"format": 1, "cloud": {"region": "cn", "secret": "k"}})",
+            "cloud.secret: the device secret is never kept in a profile; it is given when the profile is applied");
+    refused("topic too long", R"({"format": 1, "cloud": {"publish": ")" + QByteArray(64, 'x') + R"("}})",
+            "cloud.publish: expected 1 to 63 bytes of UTF-8 (67 with ',0,0' appended)");
+}
+
+void CtlTest::apply()
+{
+    QFETCH(QByteArray, profile);
+    QFETCH(QString, arguments);
+    QFETCH(int, setup);
+    QFETCH(int, status);
+    QFETCH(QStringList, lines);
+    QFETCH(QString, held);
+    g_profile = profile == "GET 3" ? ctl(kLine + "--address 3 get --json", TwoGateways).out.toUtf8() : profile;
+    const Run run = ctl(arguments, Setup(setup));
+    QCOMPARE(run.status, status);
+    const QString shown = status == 2 ? run.err : run.out;
+    int at = 0;
+    for (const QString &line : lines) {
+        at = shown.indexOf(line + '\n', at);
+        QVERIFY2(at >= 0, qPrintable(line + "\n---\n" + shown + run.err));
+    }
+    if (status == 2)
+        QCOMPARE(run.heard.size(), 0);
+    for (const QString &word : held.split(' ', Qt::SkipEmptyParts))
+        QVERIFY2(run.held.contains(word), qPrintable(run.held.join(' ')));
+    if (!arguments.contains("REPORT"))
+        return;
+    // The report tells what stdout told, and neither file holds the secret.
+    const QJsonObject report = QJsonDocument::fromJson(run.report).object();
+    QCOMPARE(report.value("summary").toString() + '\n', run.out.section('\n', -2));
+    const QJsonArray gateways = report.value("gateways").toArray();
+    QCOMPARE(gateways.size(), 2);
+    for (const QJsonValue &gateway : gateways) {
+        const QJsonObject first = gateway["settings"].toArray().first().toObject();
+        QVERIFY(run.out.contains(QStringLiteral("%1 address %2 -> %3 %4\n").arg(gateway["address"].toInt()).arg(first["before"].toString(),
+                                 first["after"].toString(), first["result"].toString())));
+        QCOMPARE(gateway["cloud"].toArray().at(0)["wanted"].toString(), QStringLiteral("****"));
+        const int requests = gateway["traffic"]["requests"].toInt();
+        QVERIFY(requests > 0 && run.out.contains(QStringLiteral("%1 traffic requests=%2 ").arg(gateway["address"].toInt()).arg(requests)));
+    }
+    for (const QString &shownInPdf : {"Gateway commissioning report", "Gateway at address 10 (found at 1)", "Gateway at address 11", "2 gateways, 2 fully verified"})
+        QVERIFY2(run.pdfText.contains(shownInPdf.toUtf8()), run.pdfText.constData());
+    QVERIFY2(QRegularExpression("\n\\s+1\\s*\n").match(QString::fromUtf8(run.pdfText)).hasMatch(), run.pdfText.constData()); // the page number
+    for (const QByteArray *file : {&run.report, &run.pdf, &run.pdfText})
+        QVERIFY(!file->contains(kSecret) && !file->contains(kSecret.toHex()));
+}
 
 // Replies later than the time-out, by varying delays: each is taken by the
 // attempt it answers, so a run prints the true values or fails, never a wrong value.
@@ -300,8 +426,8 @@ void CtlTest::commands_data()
     refused("missing value", "get --address", "missing value after '--address'");
     refused("option twice", "get --address 1 --address=2", "--address is given twice");
     refused("option of another command", "set mode=receiver --json", "--json applies to get only");
-    refused("no command", "", "no command given (expected detect, scan, get, set, poll or cloud)");
-    refused("unknown command", "reboot", "unknown command 'reboot' (expected detect, scan, get, set, poll or cloud)");
+    refused("no command", "", "no command given (expected detect, scan, get, set, poll, cloud, apply or commission)");
+    refused("unknown command", "reboot", "unknown command 'reboot' (expected detect, scan, get, set, poll, cloud, apply or commission)");
     refused("argument too many", "scan 7", "unexpected argument '7' after scan");
     QTest::newRow("empty port") << "--port= get" << 0 << 2 << "" << "invalid value '' for --port: expected a device path" << "0" << "";
     QTest::newRow("no port") << "get" << 0 << 2 << "" << "--port PATH is required" << "0" << "";
