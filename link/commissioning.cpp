@@ -76,6 +76,20 @@ LineSetting lineOf(QSerialPort &port)
     return {port.baudRate(), port.parity()};
 }
 
+// The system lists no pseudo-terminal, so one has no system location; Qt names
+// a port under /dev by the rest of its path.
+QString portPath(const QSerialPort &port)
+{
+    const QString listed = QSerialPortInfo(port).systemLocation();
+    if (!listed.isEmpty())
+        return listed;
+#ifdef Q_OS_UNIX
+    if (!port.portName().startsWith(QLatin1Char('/')))
+        return QStringLiteral("/dev/") + port.portName();
+#endif
+    return port.portName();
+}
+
 bool sameLine(const LineSetting &a, const LineSetting &b)
 {
     return a.baud == b.baud && a.parity == b.parity;
@@ -102,7 +116,7 @@ void Commissioner::start(const CommissioningPlan &plan)
     const QDateTime now = QDateTime::currentDateTime();
     m_report.started = now.toOffsetFromUtc(now.offsetFromUtc());
     m_report.toolVersion = QStringLiteral(NVB_VERSION);
-    m_report.port = QSerialPortInfo(m_link.port()).systemLocation();
+    m_report.port = portPath(m_link.port());
     m_line = lineOf(m_link.port());
     m_report.line = m_line;
     m_report.oneAtATime = plan.oneAtATime;
