@@ -80,8 +80,9 @@ CommissioningWindow::CommissioningWindow(Link &link, int tag, CommissioningHost 
     table->setObjectName(QStringLiteral("resultsTable"));
 
     profileView->setReadOnly(true);
-    profileView->setLineWrapMode(QPlainTextEdit::NoWrap);
-    profileView->setFixedHeight(profileView->fontMetrics().lineSpacing() * 5 + 12);
+    // As tall as the targets beside it make the row.
+    profileView->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
+    profileView->setMinimumHeight(profileView->fontMetrics().lineSpacing() * 3);
     auto *profileButtons = new QHBoxLayout;
     profileButtons->addWidget(loadButton);
     profileButtons->addWidget(saveButton);
@@ -102,13 +103,14 @@ CommissioningWindow::CommissioningWindow(Link &link, int tag, CommissioningHost 
     auto *targetLayout = new QGridLayout(targetBox);
     targetLayout->addWidget(chosenRadio, 0, 0, 1, 5);
     targetLayout->addWidget(listedRadio, 1, 0, 1, 5);
-    targetLayout->addWidget(oneRadio, 2, 0);
-    targetLayout->addWidget(startLabel, 2, 1);
-    targetLayout->addWidget(startAddress, 2, 2);
-    targetLayout->addWidget(countLabel, 2, 3);
-    targetLayout->addWidget(count, 2, 4);
-    targetLayout->addWidget(metersLabel, 3, 0);
-    targetLayout->addWidget(meters, 3, 2);
+    targetLayout->addWidget(oneRadio, 2, 0, 1, 5);
+    targetLayout->setColumnMinimumWidth(0, 16);
+    targetLayout->addWidget(startLabel, 3, 1);
+    targetLayout->addWidget(startAddress, 3, 2);
+    targetLayout->addWidget(countLabel, 3, 3);
+    targetLayout->addWidget(count, 3, 4);
+    targetLayout->addWidget(metersLabel, 4, 0, 1, 2);
+    targetLayout->addWidget(meters, 4, 2);
     targetLayout->setColumnStretch(5, 1);
 
     auto *runButtons = new QHBoxLayout;
@@ -119,18 +121,21 @@ CommissioningWindow::CommissioningWindow(Link &link, int tag, CommissioningHost 
     runButtons->addWidget(pdfButton);
 
     table->verticalHeader()->hide();
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->horizontalHeader()->setStretchLastSection(true);
 
+    auto *choices = new QHBoxLayout;
+    choices->addWidget(profileBox, 3);
+    choices->addWidget(targetBox, 2);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(profileBox);
-    layout->addWidget(targetBox);
+    layout->addLayout(choices);
     layout->addLayout(runButtons);
     layout->addWidget(progress);
     layout->addWidget(status);
     layout->addWidget(table, 1);
-    resize(760, 640);
+    resize(760, 560);
 
     connect(loadButton, &QPushButton::clicked, this, [this] {
         const QString path = QFileDialog::getOpenFileName(this, tr("加载配置"), QString(), tr("配置文件 (*.json)"));
@@ -456,14 +461,21 @@ void CommissioningWindow::showResults()
     table->setRowCount(0);
     for (const Row &row : shown)
         addResult(row.address, row.result);
-    table->resizeColumnsToContents();
+    fitColumns();
+}
+
+// Each column as wide as its widest text; the reasons take the rest.
+void CommissioningWindow::fitColumns()
+{
+    for (int column = 0; column < ReasonColumn; ++column)
+        table->resizeColumnToContents(column);
 }
 
 void CommissioningWindow::runFinished(const CommissionReport &report)
 {
     reported = true;
     showRunState();
-    table->resizeColumnsToContents();
+    fitColumns();
     progress->setRange(0, qMax(1, lastPlan.oneAtATime ? report.gateways.size() : lastPlan.addresses.size()));
     progress->setValue(report.gateways.size());
     int verified = 0;

@@ -68,6 +68,7 @@ private:
     void showProfile();
     void showResults();
     void addResult(std::uint8_t address, const SettingResult &result);
+    void fitColumns();
     void runFinished(const CommissionReport &report);
     void profileRead(const Profile &profile, const QString &problem);
     void showRunState();

@@ -1,11 +1,15 @@
 // Drives the window against a gateway (normally the simulator) and saves a real
 // X screenshot of each page: scripts/screenshots runs it under Xvfb.
-//   nvb_screenshots OUTDIR [--english]
+//   nvb_screenshots OUTDIR [--english] [--commissioning]
+// --commissioning: the detection, then the commissioning window only.
 // The port is the last one listed, e.g. the simulator's through NVB_EXTRA_PORTS.
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QInputDialog>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -16,6 +20,7 @@
 
 #include <cstdio>
 
+#include "commissioning_window.h"
 #include "qwa.h"
 #include "traffic_monitor.h"
 #include "trend_view.h"
@@ -72,6 +77,42 @@ public:
     QString suffix;
 };
 
+// A profile applied to the chosen gateway, the secret typed when asked; the
+// window after the run, and the report as a PDF beside the screenshots.
+bool commission(Driver &d, const QString &outDir)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("site.json"));
+    QFile profile(path);
+    profile.open(QIODevice::WriteOnly);
+    profile.write(R"({"format": 1, "settings": {"frequency": 470, "spreading-factor": 9, "sampling-period": 60,
+                      "range": [0, 125], "mode": "repeater"},
+                      "cloud": {"region": "cn-shanghai", "property": "a1B2c3D4e5F", "name": "gateway-01",
+                                "publish": "/a1B2c3D4e5F/gateway-01/user/update", "connect": true},
+                      "meters": 4})");
+    profile.close();
+    d.window.openCommissioning();
+    CommissioningWindow *window = d.window.commissioning();
+    settle(300);
+    if (!window->loadProfile(path))
+        return false;
+    QTimer secret;
+    QObject::connect(&secret, &QTimer::timeout, [] {
+        if (auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget())) {
+            dialog->setTextValue(QStringLiteral("s3cret"));
+            dialog->accept();
+        }
+    });
+    secret.start(50);
+    window->findChild<QPushButton *>(QStringLiteral("startButton"))->click();
+    for (QElapsedTimer waited; window->isRunning() && waited.elapsed() < 20000;)
+        settle(50);
+    settle(300);
+    bool ok = d.shootWindow(window, "commissioning");
+    ok &= window->saveReportPdf(QStringLiteral("%1/commissioning-report%2.pdf").arg(outDir, d.suffix));
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -79,10 +120,11 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     const QStringList args = application.arguments();
     if (args.size() < 2) {
-        std::fprintf(stderr, "usage: nvb_screenshots OUTDIR [--english]\n");
+        std::fprintf(stderr, "usage: nvb_screenshots OUTDIR [--english] [--commissioning]\n");
         return 2;
     }
     const bool english = args.contains(QStringLiteral("--english"));
+    const bool onlyCommissioning = args.contains(QStringLiteral("--commissioning"));
     QDir().mkpath(args[1]);
 
     Qwa window;
@@ -104,6 +146,8 @@ int main(int argc, char *argv[])
         return 1;
     }
     settle(500);
+    if (onlyCommissioning)
+        return commission(d, args[1]) && ok ? 0 : 1;
     for (QPushButton *read : {ui.BtoduquJ, ui.BtoduquB, ui.BtoduquHZ, ui.BtoduquSF, ui.BtoJSQRead, ui.pushButton2})
         d.press(read);
     ok &= d.shoot(0, "page0-serial");
@@ -160,5 +204,6 @@ int main(int argc, char *argv[])
     window.openMonitor();
     settle(500);
     ok &= d.shootWindow(window.monitor(), "monitor");
+    ok &= commission(d, args[1]);
     return ok ? 0 : 1;
 }

@@ -201,7 +201,7 @@
     </message>
     <message>
         <source>共 %1 台网关，%2 台全部验证通过</source>
-        <translation>%1 gateways, %2 fully verified</translation>
+        <translation>Gateways: %1, fully verified: %2</translation>
     </message>
     <message>
         <source>（已停止）</source>
