@@ -24,11 +24,10 @@
 
 #include "cloudfields.h"
 #include "detector.h"
+#include "registers.h"
+#include "settings.h"
 
 namespace {
-
-constexpr int kHighestAddress = 247;
-constexpr int kMaxSnapshotMeters = 21;
 
 enum Column { GatewayColumn, SettingColumn, BeforeColumn, AfterColumn, ResultColumn, ReasonColumn, ColumnCount };
 
@@ -96,10 +95,10 @@ CommissioningWindow::CommissioningWindow(Link &link, int tag, CommissioningHost 
     targets->addButton(listedRadio, Listed);
     targets->addButton(oneRadio, OneAtATime);
     chosenRadio->setChecked(true);
-    startAddress->setRange(1, kHighestAddress);
+    startAddress->setRange(int(Rule::Address.low), int(Rule::Address.high));
     startAddress->setValue(10);
-    count->setRange(0, kHighestAddress);
-    meters->setRange(0, kMaxSnapshotMeters);
+    count->setRange(0, int(Rule::Address.high));
+    meters->setRange(0, kMaxMeters);
     auto *targetLayout = new QGridLayout(targetBox);
     targetLayout->addWidget(chosenRadio, 0, 0, 1, 5);
     targetLayout->addWidget(listedRadio, 1, 0, 1, 5);

@@ -118,9 +118,9 @@ void Qwa::openCommissioning()
         host.listed = [this] {
             QVector<std::uint8_t> addresses;
             for (int i = 0; i < ui.comdizhi->count(); ++i) {
-                const int address = ui.comdizhi->itemText(i).toInt();
-                if (address >= 1 && address <= 247 && !addresses.contains(std::uint8_t(address)))
-                    addresses << std::uint8_t(address);
+                const std::optional<std::int64_t> address = wireValue(Rule::Address, ui.comdizhi->itemText(i));
+                if (address && !addresses.contains(std::uint8_t(*address)))
+                    addresses << std::uint8_t(*address);
             }
             return addresses;
         };
