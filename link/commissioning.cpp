@@ -12,7 +12,6 @@
 namespace {
 
 constexpr std::uint8_t kBroadcastAddress = 0;
-constexpr int kStopSliceMs = 50;
 constexpr int kHighestAddress = 247;
 
 bool isNamed(const Setting &setting, const char *name)
@@ -359,18 +358,20 @@ void Commissioner::queueProfile()
     for (const CloudField &field : cloudFields()) {
         if (field.parameter == CloudParameter::DeviceSecret) {
             if (!m_plan.secret.isEmpty())
-                queueCloudText(QLatin1String(field.name), field.parameter, m_plan.secret, QLatin1String(kReportSecretMark));
+                queueCloud(QLatin1String(field.name), cloudParameterFrame(field.parameter, m_plan.secret),
+                           QLatin1String(kReportSecretMark));
             continue;
         }
         for (const ProfileCloudText &text : m_plan.profile.cloud) {
             if (text.field == &field)
-                queueCloudText(QLatin1String(field.name), field.parameter, text.wire, QString::fromUtf8(text.wire));
+                queueCloud(QLatin1String(field.name), cloudParameterFrame(field.parameter, text.wire),
+                           QString::fromUtf8(text.wire));
         }
     }
     if (m_plan.profile.mode)
-        queueCloudCommand(QStringLiteral("mode"), cloudModeFrame());
+        queueCloud(QStringLiteral("mode"), cloudModeFrame(), QString());
     if (m_plan.profile.connect)
-        queueCloudCommand(QStringLiteral("connect"), cloudConnectFrame());
+        queueCloud(QStringLiteral("connect"), cloudConnectFrame(), QString());
     if (m_plan.meters > 0)
         queueMeters(m_plan.meters);
 }
@@ -439,39 +440,13 @@ void Commissioner::queueSetting(const ProfileSetting &wanted, bool own)
     });
 }
 
-void Commissioner::queueCloudText(const QString &name, std::uint8_t parameter, const QByteArray &wire,
-                                  const QString &shown)
+// Only the gateway's OK is success; connect gets no answer, so it is only sent.
+void Commissioner::queueCloud(const QString &name, const QByteArray &frame, const QString &shown)
 {
-    m_steps.push_back([this, name, parameter, wire, shown] {
+    m_steps.push_back([this, name, frame, shown] {
         SettingResult result;
         result.name = name;
         result.wanted = shown;
-        if (!m_plan.oneAtATime && m_plan.addresses.size() > 1) {
-            result.result = SettingResult::Skipped;
-            result.reason = QStringLiteral("cloud frames carry no bus address, so every gateway on the line would take them");
-            record(result, CommissionStatus::Ok, true);
-            next();
-            return;
-        }
-        // Only the gateway's OK is success.
-        ask(cloudParameterFrame(parameter, wire), [this, result](const LinkResult &answer) mutable {
-            if (answer.outcome != LinkResult::Accepted) {
-                fail(result.name, answer, QString(), true);
-                return;
-            }
-            result.after = result.wanted;
-            result.result = SettingResult::Verified;
-            record(result, CommissionStatus::Ok, true);
-            next();
-        });
-    });
-}
-
-void Commissioner::queueCloudCommand(const QString &name, const QByteArray &frame)
-{
-    m_steps.push_back([this, name, frame] {
-        SettingResult result;
-        result.name = name;
         if (!m_plan.oneAtATime && m_plan.addresses.size() > 1) {
             result.result = SettingResult::Skipped;
             result.reason = QStringLiteral("cloud frames carry no bus address, so every gateway on the line would take them");
@@ -484,6 +459,7 @@ void Commissioner::queueCloudCommand(const QString &name, const QByteArray &fram
                 fail(result.name, answer, QString(), true);
                 return;
             }
+            result.after = result.wanted;
             result.result = answer.outcome == LinkResult::Sent ? SettingResult::Sent : SettingResult::Verified;
             record(result, CommissionStatus::Ok, true);
             next();
@@ -634,26 +610,15 @@ void Commissioner::finish(const QString &problem)
 
 namespace {
 
-// Runs the commissioner on the link until it ends; a set stop flag stops it.
 void runUntilDone(Link &link, Commissioner &commissioner, const std::atomic<bool> *stop,
                   const std::function<void()> &begin)
 {
     QEventLoop wait;
     QObject::connect(&commissioner, &Commissioner::finished, &wait, &QEventLoop::quit);
     QObject::connect(&commissioner, &Commissioner::profileRead, &wait, &QEventLoop::quit);
-    QObject::connect(&link, &Link::resultsReady, &commissioner, [&] {
-        for (const LinkResult &result : link.takeResults())
-            commissioner.take(result);
-    });
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, &commissioner, [&] {
-        if (stop && stop->load())
-            commissioner.stop();
-    });
-    watch.start(kStopSliceMs);
     begin();
     if (commissioner.isRunning())
-        wait.exec();
+        runJob(link, wait, [&](const LinkResult &result) { commissioner.take(result); }, [&] { commissioner.stop(); }, stop);
 }
 
 } // namespace

@@ -76,8 +76,7 @@ private:
     void queueProfile();
     // own: the run's move of the address, to which no skip applies.
     void queueSetting(const ProfileSetting &wanted, bool own = false);
-    void queueCloudText(const QString &name, std::uint8_t parameter, const QByteArray &wire, const QString &shown);
-    void queueCloudCommand(const QString &name, const QByteArray &frame);
+    void queueCloud(const QString &name, const QByteArray &frame, const QString &shown);
     void queueMeters(int meters);
     void endGateway();
     bool moveLine(const LineSetting &setting);

@@ -10,7 +10,6 @@
 namespace {
 
 constexpr std::uint8_t kBroadcastAddress = 0;
-constexpr int kStopSliceMs = 50;
 
 // The register value of each parity, as the gateway's parity register holds it.
 int parityIndex(QSerialPort::Parity parity)
@@ -151,18 +150,25 @@ Detection detectLine(Link &link, const std::atomic<bool> *stop, int timeoutMs, i
         detection = done;
         wait.quit();
     });
-    QObject::connect(&link, &Link::resultsReady, &detector, [&] {
-        for (const LinkResult &result : link.takeResults())
-            detector.take(result);
-    });
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, &detector, [&] {
-        if (stop && stop->load())
-            detector.stop();
-    });
-    watch.start(kStopSliceMs);
     detector.start();
     if (detector.isRunning())
-        wait.exec();
+        runJob(link, wait, [&](const LinkResult &result) { detector.take(result); }, [&] { detector.stop(); }, stop);
     return detection;
+}
+
+void runJob(Link &link, QEventLoop &wait, const std::function<void(const LinkResult &)> &take,
+            const std::function<void()> &halt, const std::atomic<bool> *stop)
+{
+    QObject::connect(&link, &Link::resultsReady, &wait, [&] {
+        for (const LinkResult &result : link.takeResults())
+            take(result);
+    });
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, &wait, [&] {
+        if (stop && stop->load())
+            halt();
+    });
+    // A flag set by a signal handler is looked at this often.
+    watch.start(50);
+    wait.exec();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QEventLoop>
 #include <QObject>
 #include <QString>
 #include <QVector>
@@ -77,6 +78,12 @@ private:
     quint64 m_awaited = 0;
     Detection m_detection;
 };
+
+// For a program that waits for a job on the link (a detection, a commissioning
+// run): runs the loop until the job quits it, passing the link's outcomes to
+// take, and calls halt once the stop flag is set.
+void runJob(Link &link, QEventLoop &wait, const std::function<void(const LinkResult &)> &take,
+            const std::function<void()> &halt, const std::atomic<bool> *stop);
 
 // The whole detection, waiting for its end; a set stop flag stops it. For a
 // program without widgets that owns the link (nvb8140t-ctl, the benchmark).
