@@ -101,7 +101,9 @@ void Commissioner::start(const CommissioningPlan &plan)
     const QDateTime now = QDateTime::currentDateTime();
     m_report.started = now.toOffsetFromUtc(now.offsetFromUtc());
     m_report.toolVersion = QStringLiteral(NVB_VERSION);
-    m_report.port = QSerialPortInfo(m_link.port()).systemLocation();
+    // A port the system does not list (a pseudo-terminal) by the name it was opened with.
+    const QString location = QSerialPortInfo(m_link.port()).systemLocation();
+    m_report.port = location.isEmpty() ? m_link.port().portName() : location;
     m_line = lineOf(m_link.port());
     m_report.line = m_line;
     m_report.oneAtATime = plan.oneAtATime;
@@ -543,8 +545,9 @@ void Commissioner::probeFree(std::uint8_t seen, int candidate)
         return;
     }
     m_counting = false;
-    // Not the address read the move is checked with: a late answer to a probe must not pass for that.
-    ask(readRequest(std::uint8_t(candidate), GatewayRegister::Parity, 2), [this, seen, candidate](const LinkResult &result) {
+    // Three registers, a reply no read of the run has: a late answer to a probe can pass
+    // for nothing else, so nothing after it waits for the probe's answer to be given up.
+    ask(readRequest(std::uint8_t(candidate), GatewayRegister::Parity, 3), [this, seen, candidate](const LinkResult &result) {
         m_counting = true;
         if (result.outcome == LinkResult::NoReply && !result.heard)
             moveTo(seen, std::uint8_t(candidate));
