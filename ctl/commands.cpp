@@ -293,7 +293,10 @@ QString resultLine(std::uint8_t address, const SettingResult &r, bool cloud)
         break;
     case SettingResult::Verified:
     case SettingResult::Differs:
-        line += cloud ? QLatin1Char(' ') + r.after : QStringLiteral(" %1 -> %2").arg(r.before, r.after);
+        if (!cloud)
+            line += QStringLiteral(" %1 -> %2").arg(r.before, r.after);
+        else if (!r.after.isEmpty())
+            line += QLatin1Char(' ') + r.after;
         break;
     default:
         break;
@@ -355,7 +358,7 @@ int commission(Bus &bus, const CtlOptions &options)
     plan.retries = options.retries;
     bool printed = true;
     std::uint8_t lastStill = 0;
-    const CommissionReport report = commissionLine(
+    CommissionReport report = commissionLine(
         bus.link(), plan, &g_stop,
         [&](const GatewayReport &gateway) {
             lastStill = 0;
@@ -365,6 +368,7 @@ int commission(Bus &bus, const CtlOptions &options)
             if (std::exchange(lastStill, address) != address)
                 printed = printed && printLine(QStringLiteral("%1 still on the line; waiting for the next gateway").arg(address));
         });
+    report.port = options.port;
     if (!printed || !printLine(reportSummary(report)))
         return outputLost();
     int status = report.status();

@@ -557,8 +557,9 @@ void Commissioner::probeFree(std::uint8_t seen, int candidate)
         return;
     }
     m_counting = false;
-    // Not the address read the move is checked with: a late answer to a probe must not pass for that.
-    ask(readRequest(std::uint8_t(candidate), GatewayRegister::Parity, 2), [this, seen, candidate](const LinkResult &result) {
+    // Three registers, a reply no read of the run has: a late answer to a probe can pass
+    // for nothing else, so nothing after it waits for the probe's answer to be given up.
+    ask(readRequest(std::uint8_t(candidate), GatewayRegister::Parity, 3), [this, seen, candidate](const LinkResult &result) {
         m_counting = true;
         if (result.outcome == LinkResult::NoReply && !result.heard)
             moveTo(seen, std::uint8_t(candidate));

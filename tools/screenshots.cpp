@@ -78,8 +78,8 @@ public:
 };
 
 // A profile applied to the chosen gateway, the secret typed when asked; the
-// window after the run, and the report as a PDF beside the screenshots.
-bool commission(Driver &d, const QString &outDir)
+// window after the run.
+bool commission(Driver &d)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("site.json"));
@@ -108,9 +108,7 @@ bool commission(Driver &d, const QString &outDir)
     for (QElapsedTimer waited; window->isRunning() && waited.elapsed() < 20000;)
         settle(50);
     settle(300);
-    bool ok = d.shootWindow(window, "commissioning");
-    ok &= window->saveReportPdf(QStringLiteral("%1/commissioning-report%2.pdf").arg(outDir, d.suffix));
-    return ok;
+    return d.shootWindow(window, "commissioning");
 }
 
 } // namespace
@@ -147,7 +145,7 @@ int main(int argc, char *argv[])
     }
     settle(500);
     if (onlyCommissioning)
-        return commission(d, args[1]) && ok ? 0 : 1;
+        return commission(d) && ok ? 0 : 1;
     for (QPushButton *read : {ui.BtoduquJ, ui.BtoduquB, ui.BtoduquHZ, ui.BtoduquSF, ui.BtoJSQRead, ui.pushButton2})
         d.press(read);
     ok &= d.shoot(0, "page0-serial");
@@ -204,6 +202,6 @@ int main(int argc, char *argv[])
     window.openMonitor();
     settle(500);
     ok &= d.shootWindow(window.monitor(), "monitor");
-    ok &= commission(d, args[1]);
+    ok &= commission(d);
     return ok ? 0 : 1;
 }
