@@ -237,6 +237,8 @@ void CommissioningWindow::setStatus(std::function<QString()> text)
 void CommissioningWindow::showRunState()
 {
     const bool running = commissioner.isRunning();
+    if (running != std::exchange(lineWasTaken, running) && host.lineTaken)
+        host.lineTaken(running);
     for (QWidget *widget : {static_cast<QWidget *>(loadButton), static_cast<QWidget *>(readButton),
                             static_cast<QWidget *>(targetBox), static_cast<QWidget *>(startButton)})
         widget->setEnabled(!running);
@@ -360,8 +362,8 @@ void CommissioningWindow::profileRead(const Profile &read, const QString &proble
     showRunState();
     if (!problem.isEmpty()) {
         setStatus([] { return QString(); });
-        if (!read.settings.isEmpty() || problem != QLatin1String("stopped"))
-            note(tr("读取失败：%1").arg(problem));
+        if (!read.settings.isEmpty() || problem != reasonOf(Reason::Stopped))
+            note(tr("读取失败：%1").arg(reasonText(problem, language())));
         return;
     }
     profile = read;
@@ -442,7 +444,7 @@ void CommissioningWindow::addResult(std::uint8_t address, const SettingResult &r
     table->insertRow(row);
     const ReportLanguage words = language();
     const QStringList texts{QString::number(address), result.name, result.before, result.after,
-                            resultWord(result.result, words), result.reason};
+                            resultWord(result.result, words), reasonText(result.reason, words)};
     for (int column = 0; column < ColumnCount; ++column) {
         auto *item = new QTableWidgetItem(texts.at(column));
         if (result.result == SettingResult::Failed || result.result == SettingResult::Differs)
@@ -483,12 +485,12 @@ void CommissioningWindow::runFinished(const CommissionReport &report)
     const int gateways = report.gateways.size();
     const bool stopped = report.stopped;
     const QString problem = report.problem;
-    setStatus([gateways, verified, stopped, problem] {
+    setStatus([this, gateways, verified, stopped, problem] {
         QString text = tr("共 %1 台网关，%2 台全部验证通过").arg(gateways).arg(verified);
         if (stopped)
             text += tr("（已停止）");
         if (!problem.isEmpty())
-            text += tr("（提前结束：%1）").arg(problem);
+            text += tr("（提前结束：%1）").arg(reasonText(problem, language()));
         return text;
     });
     // The run leaves the port at its starting line setting; a single gateway

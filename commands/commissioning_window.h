@@ -31,6 +31,9 @@ struct CommissioningHost {
     std::function<bool()> english;
     // A single gateway's new line setting, verified: the main window's port follows it.
     std::function<void(const LineSetting &)> followLine;
+    // A run takes the line (true) or gives it back: the main window's own
+    // activities on the line stay off meanwhile.
+    std::function<void(bool)> lineTaken;
 };
 
 // Commissioning: a profile loaded, saved or read from the chosen gateway,
@@ -72,6 +75,7 @@ private:
     void runFinished(const CommissionReport &report);
     void profileRead(const Profile &profile, const QString &problem);
     void showRunState();
+    bool lineWasTaken = false;
     void setStatus(std::function<QString()> status);
     bool refusedWhileBusy();
     std::optional<QByteArray> askSecret();

@@ -126,6 +126,18 @@ void Qwa::openCommissioning()
         };
         host.english = [this] { return ui.Btoyuyan->text() == QStringLiteral("切换为中文"); };
         host.followLine = [this](const LineSetting &setting) { followLine(setting); };
+        // The port, the search, the acquisition and the detection wait for the run's end,
+        // and come back as they were.
+        host.lineTaken = [this, before = QVector<bool>()](bool taken) mutable {
+            const QVector<QPushButton *> buttons{ui.Btodakai, ui.Btosousuo, ui.Btocaiji, ui.detectButton};
+            if (taken)
+                before.clear();
+            for (int i = 0; i < buttons.size(); ++i) {
+                if (taken)
+                    before << buttons[i]->isEnabled();
+                buttons[i]->setEnabled(!taken && before.value(i, true));
+            }
+        };
         commissioningWindow = new CommissioningWindow(serialLink, Code::Commission, std::move(host), this);
     }
     commissioningWindow->show();

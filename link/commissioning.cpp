@@ -19,11 +19,6 @@ bool isNamed(const Setting &setting, const char *name)
     return qstrcmp(setting.name, name) == 0;
 }
 
-bool isIdentity(const Setting &setting)
-{
-    return isNamed(setting, "gateway-id") || isNamed(setting, "firmware") || isNamed(setting, "address");
-}
-
 // The bus line settings go last: once one is written, the gateway answers only at the new setting.
 bool isLineSetting(const Setting &setting)
 {
@@ -38,7 +33,7 @@ bool travelsUnaddressed(const Setting &setting)
 
 QString tries(int attempts)
 {
-    return QStringLiteral("%1 %2").arg(attempts).arg(attempts == 1 ? "try" : "tries");
+    return reasonOf(attempts == 1 ? Reason::Try : Reason::Tries, {QString::number(attempts)});
 }
 
 // Why a request came to nothing, in ctl's words.
@@ -48,14 +43,13 @@ QString failureText(const LinkResult &result)
     case LinkResult::Exception:
         return describeReply(result.request, result.reply);
     case LinkResult::Refused:
-        return QStringLiteral("the gateway answered \"%1\"").arg(QString::fromUtf8(result.reply.trimmed()));
+        return reasonOf(Reason::Answered, {QString::fromUtf8(result.reply.trimmed())});
     case LinkResult::CheckFailed:
-        return QStringLiteral("no valid answer after %1").arg(tries(result.attempts));
+        return reasonOf(Reason::NoValidAnswer, {tries(result.attempts)});
     case LinkResult::NoReply:
-        return result.heard ? QStringLiteral("no valid answer after %1 (last: cut short)").arg(tries(result.attempts))
-                            : QStringLiteral("no answer after ") + tries(result.attempts);
+        return reasonOf(result.heard ? Reason::CutShort : Reason::NoAnswer, {tries(result.attempts)});
     default:
-        return QStringLiteral("the line went away");
+        return reasonOf(Reason::LineGone);
     }
 }
 
@@ -159,7 +153,7 @@ void Commissioner::readNext(int index)
     const Setting &setting = settings.at(index);
     ask(settingReadRequest(setting, m_address), [this, &setting, index](const LinkResult &result) {
         if (result.outcome != LinkResult::Accepted) {
-            finish(QStringLiteral("gateway %1: %2: %3").arg(m_address).arg(QLatin1String(setting.name), failureText(result)));
+            finish(reasonOf(Reason::ReadFailed, {QString::number(m_address), QLatin1String(setting.name), failureText(result)}));
             return;
         }
         m_read.settings.append({&setting, settingReplyValues(setting, result.reply)});
@@ -172,7 +166,7 @@ void Commissioner::stop()
     if (!m_running)
         return;
     m_report.stopped = true;
-    finish(m_reading ? QStringLiteral("stopped") : QString());
+    finish(m_reading ? reasonOf(Reason::Stopped) : QString());
 }
 
 void Commissioner::take(const LinkResult &result)
@@ -261,7 +255,7 @@ void Commissioner::fail(const QString &name, const LinkResult &result, const QSt
     if (refused)
         next();
     else
-        abandon(QStringLiteral("not done: the gateway stopped answering"));
+        abandon(reasonOf(Reason::StoppedAnswering));
 }
 
 // The steps left are not taken; each of the profile's settings not reached is reported failed.
@@ -312,16 +306,14 @@ QString Commissioner::skipReason(const Setting &setting) const
 {
     const bool several = m_plan.oneAtATime || m_plan.addresses.size() > 1;
     if (isNamed(setting, "address") && m_plan.oneAtATime)
-        return QStringLiteral("one at a time, each gateway gets the next free address from the start address");
+        return reasonOf(Reason::AddressOneAtATime);
     if (isNamed(setting, "address") && several)
-        return QStringLiteral("one address given to several gateways would put them all at that address");
-    if (isIdentity(setting) && several)
-        return QStringLiteral("identity is never shared, and the profile goes to several gateways");
+        return reasonOf(Reason::AddressShared);
+    if (isIdentitySetting(setting) && several)
+        return reasonOf(Reason::IdentityShared);
     if (travelsUnaddressed(setting) && !m_plan.oneAtATime && m_plan.addresses.size() > 1)
         return setting.writeCommand
-                   ? QStringLiteral("its frames carry no bus address, so every gateway on the line would take them")
-                   : QStringLiteral("it is read in a frame without a bus address, which every gateway on the line "
-                                    "answers");
+? reasonOf(Reason::LoopUnaddressed) : reasonOf(Reason::ChannelUnaddressed);
     return QString();
 }
 
@@ -337,7 +329,7 @@ void Commissioner::queueProfile()
                 }
                 if (result.outcome != LinkResult::Accepted) {
                     m_gateway.status = worseStatus(m_gateway.status, CommissionStatus::NoAnswer);
-                    abandon(QStringLiteral("not done: the gateway did not answer (%1)").arg(failureText(result)));
+                    abandon(reasonOf(Reason::DidNotAnswer, {failureText(result)}));
                     return;
                 }
                 *into = valueText(setting, settingReplyValues(setting, result.reply));
@@ -429,7 +421,7 @@ void Commissioner::queueSetting(const ProfileSetting &wanted, bool own)
                     const bool same = result.after == result.wanted;
                     result.result = same ? SettingResult::Verified : SettingResult::Differs;
                     if (!same)
-                        result.reason = QStringLiteral("wrote %1, read back %2").arg(result.wanted, result.after);
+                        result.reason = reasonOf(Reason::WroteReadBack, {result.wanted, result.after});
                     if (setting.reg == GatewayRegister::Address)
                         m_gateway.address = m_address;
                     record(result, same ? CommissionStatus::Ok : CommissionStatus::Mismatch);
@@ -449,7 +441,7 @@ void Commissioner::queueCloud(const QString &name, const QByteArray &frame, cons
         result.wanted = shown;
         if (!m_plan.oneAtATime && m_plan.addresses.size() > 1) {
             result.result = SettingResult::Skipped;
-            result.reason = QStringLiteral("cloud frames carry no bus address, so every gateway on the line would take them");
+            result.reason = reasonOf(Reason::CloudUnaddressed);
             record(result, CommissionStatus::Ok, true);
             next();
             return;
@@ -479,7 +471,7 @@ void Commissioner::queueMeters(int meters)
                 return;
             }
             for (int meter = 0; meter < meters; ++meter)
-                m_gateway.meters << meterText(bytesOf(result.reply), meter, QStringLiteral("timeout"));
+                m_gateway.meters << meterText(bytesOf(result.reply), meter, reasonOf(Reason::Timeout));
             next();
         });
     });
@@ -512,8 +504,7 @@ bool Commissioner::moveLine(const LineSetting &setting)
     m_line = setting;
     if (m_link.reopen(setting))
         return true;
-    finish(QStringLiteral("cannot open %1 at %2: %3")
-               .arg(m_link.port().portName(), lineSettingText(setting), m_link.port().errorString()));
+    finish(reasonOf(Reason::CannotOpen, {m_link.port().portName(), lineSettingText(setting), m_link.port().errorString()}));
     return false;
 }
 
@@ -547,9 +538,9 @@ void Commissioner::probeFree(std::uint8_t seen, int candidate)
         result.name = QStringLiteral("address");
         result.before = QString::number(seen);
         result.result = SettingResult::Failed;
-        result.reason = QStringLiteral("no free address from %1 to %2").arg(m_plan.startAddress).arg(kHighestAddress);
+        result.reason = reasonOf(Reason::NoFreeAddress, {QString::number(m_plan.startAddress), QString::number(kHighestAddress)});
         record(result, CommissionStatus::NoAnswer);
-        abandon(QStringLiteral("not done: the gateway has no address of its own"));
+        abandon(reasonOf(Reason::NoOwnAddress));
         return;
     }
     if (candidate == seen) {

@@ -3,8 +3,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 
 #include "detector.h"
+#include "profile.h"
 
 namespace {
 
@@ -38,7 +40,91 @@ QJsonArray resultsJson(const QVector<SettingResult> &results)
     return array;
 }
 
+// Fills %1, %2, ... in one pass, so that a value holding "%2" stays as it is.
+QString filled(const QString &form, const QStringList &values)
+{
+    QString text;
+    for (int i = 0; i < form.size(); ++i) {
+        const int n = i + 1 < form.size() && form.at(i) == QLatin1Char('%') ? form.at(i + 1).digitValue() : -1;
+        if (n >= 1 && n <= values.size()) {
+            text += values.at(n - 1);
+            ++i;
+        } else {
+            text += form.at(i);
+        }
+    }
+    return text;
+}
+
 } // namespace
+
+namespace Reason {
+const ReasonForm Try{"尝试 %1 次", "%1 try"};
+const ReasonForm Tries{"尝试 %1 次", "%1 tries"};
+const ReasonForm NoAnswer{"%1均无应答", "no answer after %1"};
+const ReasonForm NoValidAnswer{"%1均无有效应答", "no valid answer after %1"};
+const ReasonForm CutShort{"%1均无有效应答（最后一次应答不完整）", "no valid answer after %1 (last: cut short)"};
+const ReasonForm Answered{"网关应答 %1", "the gateway answered \"%1\""};
+const ReasonForm LineGone{"线路已断开", "the line went away"};
+const ReasonForm StoppedAnswering{"未执行：网关不再应答", "not done: the gateway stopped answering"};
+const ReasonForm DidNotAnswer{"未执行：网关无应答（%1）", "not done: the gateway did not answer (%1)"};
+const ReasonForm AddressOneAtATime{"逐台接入时，每台网关从起始地址起取下一个空闲地址",
+                                   "one at a time, each gateway gets the next free address from the start address"};
+const ReasonForm AddressShared{"同一地址写入多台网关，会使它们全部处于该地址",
+                               "one address given to several gateways would put them all at that address"};
+const ReasonForm IdentityShared{"身份参数不共享，而配置要写入多台网关",
+                                "identity is never shared, and the profile goes to several gateways"};
+const ReasonForm LoopUnaddressed{"其帧不带总线地址，线上每台网关都会接收",
+                                 "its frames carry no bus address, so every gateway on the line would take them"};
+const ReasonForm ChannelUnaddressed{"读取它的帧不带总线地址，线上每台网关都会应答",
+                                    "it is read in a frame without a bus address, which every gateway on the line answers"};
+const ReasonForm CloudUnaddressed{"云平台帧不带总线地址，线上每台网关都会接收",
+                                  "cloud frames carry no bus address, so every gateway on the line would take them"};
+const ReasonForm WroteReadBack{"写入 %1，读回 %2", "wrote %1, read back %2"};
+const ReasonForm NoFreeAddress{"%1 到 %2 之间没有空闲地址", "no free address from %1 to %2"};
+const ReasonForm NoOwnAddress{"未执行：网关没有自己的地址", "not done: the gateway has no address of its own"};
+const ReasonForm CannotOpen{"无法以 %2 打开 %1：%3", "cannot open %1 at %2: %3"};
+const ReasonForm ReadFailed{"网关 %1：%2：%3", "gateway %1: %2: %3"};
+const ReasonForm Stopped{"已停止", "stopped"};
+const ReasonForm Timeout{"超时", "timeout"};
+} // namespace Reason
+
+QString reasonOf(const ReasonForm &form, const QStringList &values)
+{
+    return filled(QString::fromUtf8(form.en), values);
+}
+
+QString reasonText(const QString &reason, ReportLanguage language)
+{
+    if (language == ReportLanguage::English)
+        return reason;
+    using namespace Reason;
+    // A form that another one would also match comes before it; those that open
+    // with a value would match almost anything, so they come last.
+    static const ReasonForm *const forms[] = {&NoAnswer, &CutShort, &NoValidAnswer, &Answered, &LineGone,
+        &StoppedAnswering, &DidNotAnswer, &AddressOneAtATime, &AddressShared, &IdentityShared, &LoopUnaddressed,
+        &ChannelUnaddressed, &CloudUnaddressed, &WroteReadBack, &NoFreeAddress, &NoOwnAddress, &CannotOpen,
+        &ReadFailed, &Stopped, &Timeout, &Try, &Tries};
+    static const QVector<QRegularExpression> patterns = [] {
+        QVector<QRegularExpression> made;
+        for (const ReasonForm *form : forms) {
+            QString pattern = QRegularExpression::escape(QString::fromUtf8(form->en));
+            pattern.replace(QRegularExpression(QStringLiteral("\\\\%[1-9]")), QStringLiteral("(.*)"));
+            made << QRegularExpression(QStringLiteral("\\A") + pattern + QStringLiteral("\\z"));
+        }
+        return made;
+    }();
+    for (int i = 0; i < patterns.size(); ++i) {
+        const QRegularExpressionMatch match = patterns.at(i).match(reason);
+        if (!match.hasMatch())
+            continue;
+        QStringList values;
+        for (int n = 1; n <= match.lastCapturedIndex(); ++n)
+            values << reasonText(match.captured(n), language);
+        return filled(QString::fromUtf8(forms[i]->zh), values);
+    }
+    return reason;
+}
 
 int worseStatus(int a, int b)
 {
@@ -57,8 +143,11 @@ bool GatewayReport::fullyVerified() const
         return false;
     for (const QVector<SettingResult> *list : {&settings, &cloud}) {
         for (const SettingResult &r : *list) {
+            // Identity is skipped by design when a profile goes to several gateways.
+            const Setting *setting = findSetting(r.name);
+            const bool intended = setting && list == &settings && isIdentitySetting(*setting);
             if (r.result == SettingResult::Differs || r.result == SettingResult::Failed
-                || r.result == SettingResult::Skipped)
+                || (r.result == SettingResult::Skipped && !intended))
                 return false;
         }
     }

@@ -94,3 +94,20 @@ enum class ReportLanguage : std::uint8_t { Chinese, English };
 bool writeReportPdf(const CommissionReport &report, const QString &path, ReportLanguage language, QString *error);
 // A result in the report's words in that language.
 QString resultWord(SettingResult::Result result, ReportLanguage language);
+
+// Why a setting was not done, or a run ended early: the engine says it in
+// English, as nvb8140t-ctl prints it and the JSON keeps it, from these forms.
+struct ReasonForm {
+    const char *zh;
+    const char *en; // %1, %2, %3 stand for values, or for reasons of their own
+};
+namespace Reason {
+extern const ReasonForm Try, Tries, NoAnswer, NoValidAnswer, CutShort, Answered, LineGone, StoppedAnswering,
+    DidNotAnswer, AddressOneAtATime, AddressShared, IdentityShared, LoopUnaddressed, ChannelUnaddressed,
+    CloudUnaddressed, WroteReadBack, NoFreeAddress, NoOwnAddress, CannotOpen, ReadFailed, Stopped, Timeout;
+} // namespace Reason
+// The English text of a form with its values.
+QString reasonOf(const ReasonForm &form, const QStringList &values = {});
+// An English reason from those forms in this language; other text (a value, the
+// decoder's words for an exception) stays as it is.
+QString reasonText(const QString &reason, ReportLanguage language);

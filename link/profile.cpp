@@ -209,6 +209,12 @@ private:
 
 } // namespace
 
+bool isIdentitySetting(const Setting &setting)
+{
+    return setting.reg == GatewayRegister::Address || setting.reg == GatewayRegister::GatewayId
+           || setting.reg == GatewayRegister::Firmware;
+}
+
 const ProfileSetting *Profile::find(const Setting &setting) const
 {
     for (const ProfileSetting &entry : settings) {

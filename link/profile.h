@@ -19,6 +19,9 @@ struct ProfileSetting {
     QVector<std::uint32_t> values; // as parseSetting gives them
 };
 
+// A gateway's own: its address, gateway ID and firmware, never shared among gateways.
+bool isIdentitySetting(const Setting &setting);
+
 struct ProfileCloudText {
     const CloudField *field = nullptr;
     QString text;    // as written in the profile

@@ -96,14 +96,14 @@ QString gatewayHtml(const GatewayReport &g, ReportLanguage l)
                      g.fullyVerified() ? say(Word::FullyVerified, l) : say(Word::NotFully, l).arg(g.status));
     QVector<QStringList> rows;
     for (const SettingResult &r : g.settings)
-        rows.append({r.name, r.before, r.after, resultWord(r.result, l), r.reason});
+        rows.append({r.name, r.before, r.after, resultWord(r.result, l), reasonText(r.reason, l)});
     if (!rows.isEmpty())
         html += table({say(Word::Setting, l), say(Word::Before, l), say(Word::After, l), say(Word::Status, l),
                        say(Word::Reason, l)},
                       rows);
     rows.clear();
     for (const SettingResult &r : g.cloud)
-        rows.append({r.name, r.wanted, resultWord(r.result, l), r.reason});
+        rows.append({r.name, r.wanted, resultWord(r.result, l), reasonText(r.reason, l)});
     if (!rows.isEmpty())
         html += QStringLiteral("<h3>%1</h3>").arg(say(Word::Cloud, l))
                 + table({say(Word::Setting, l), say(Word::Written, l), say(Word::Status, l), say(Word::Reason, l)},
@@ -111,9 +111,9 @@ QString gatewayHtml(const GatewayReport &g, ReportLanguage l)
     if (!g.meters.isEmpty() || !g.meterProblem.isEmpty()) {
         QStringList meters;
         for (int m = 0; m < g.meters.size(); ++m)
-            meters << say(Word::Meter, l).arg(m + 1) + QStringLiteral(": ") + g.meters.at(m);
+            meters << say(Word::Meter, l).arg(m + 1) + QStringLiteral(": ") + reasonText(g.meters.at(m), l);
         if (!g.meterProblem.isEmpty())
-            meters << say(Word::NoMeters, l) + QStringLiteral(": ") + g.meterProblem;
+            meters << say(Word::NoMeters, l) + QStringLiteral(": ") + reasonText(g.meterProblem, l);
         html += QStringLiteral("<h3>%1</h3><p>%2</p>").arg(say(Word::Meters, l), escaped(meters.join(QStringLiteral("; "))));
     }
     html += QStringLiteral("<p>%1: %2 %3, %4 %5, %6 %7, %8 %9</p>")
@@ -151,7 +151,7 @@ bool writeReportPdf(const CommissionReport &report, const QString &path, ReportL
     if (report.stopped)
         html += QStringLiteral("<p>%1</p>").arg(say(Word::Stopped, l));
     if (!report.problem.isEmpty())
-        html += QStringLiteral("<p>%1: %2</p>").arg(say(Word::Problem, l), escaped(report.problem));
+        html += QStringLiteral("<p>%1: %2</p>").arg(say(Word::Problem, l), escaped(reasonText(report.problem, l)));
     for (const GatewayReport &gateway : report.gateways)
         html += gatewayHtml(gateway, l);
 

@@ -214,6 +214,9 @@ void CtlTest::apply_data()
                        "3 address skipped: one address given to several gateways would put them all at that address",
                        "3 cloud region skipped: cloud frames carry no bus address, so every gateway on the line would take them",
                        "200 frequency 433 -> 470 verified", "200 gateway-id skipped: " + identity, "2 gateways, 0 fully verified"} << "gatewayId=0x1A2B loop=4,20.5";
+    // Identity left out by design does not count against a gateway; unaddressed frames skipped do.
+    QTest::newRow("two targets: identity skipped, fully verified") << QByteArray(R"({"gateway-id": "0xBEEF", "frequency": 470})")
+        << apply.arg("3,200") << int(TwoGateways) << 0 << QStringList{"3 gateway-id skipped: " + identity, "2 gateways, 2 fully verified"} << "gatewayId=0x1A2B";
     // Line settings last, the port following the gateway to its new baud rate for the read-back.
     QTest::newRow("baud last and followed") << QByteArray(R"({"baud": "4800", "frequency": 470, "sampling-period": 300})") << apply.arg(1) << 0 << 0
         << QStringList{"1 frequency 450 -> 470 verified", "1 sampling-period 300 unchanged", "1 baud 9600 -> 4800 verified"} << "baudCode=1 frequency=0x0032";

@@ -356,7 +356,10 @@ void EndToEndTest::commissioning()
     const std::size_t requestsBefore = traffic.count(TrafficEvent::Request);
     window->findChild<QPushButton *>(QStringLiteral("startButton"))->click();
     fixture.click("btnRdSampleRate"); // while the run has the line
+    const bool portButtonOff = !fixture.child<QPushButton>("Btodakai")->isEnabled();
     QTRY_VERIFY_WITH_TIMEOUT(!window->isRunning(), 10000);
+    QVERIFY(portButtonOff); // by the run, or by the polls it was refused for
+    QVERIFY(fixture.child<QPushButton>("Btodakai")->isEnabled() != (before == QLatin1String("poll")));
     const int requests = int(traffic.count(TrafficEvent::Request) - requestsBefore);
     if (before == QLatin1String("poll"))
         fixture.click("Btocaiji");

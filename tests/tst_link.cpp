@@ -6,6 +6,7 @@
 #include <cmath>
 #include <random>
 
+#include "commissionreport.h"
 #include "detector.h"
 #include "link.h"
 #include "ptyline.h"
@@ -42,6 +43,8 @@ private slots:
     void trendColumns();
     void detection_data();
     void detection();
+    void reasonsInChinese_data();
+    void reasonsInChinese();
 
 private:
     // The outcomes reported within the time, in order.
@@ -409,6 +412,28 @@ void LinkTest::detection()
     QCOMPARE(sent.size(), tried);
     for (int i = 0; i < tried; ++i)
         QCOMPARE(sent[i], lineSettingText(detectionOrder()[i]));
+}
+
+// A commissioning reason as the Chinese window and report show it: forms within
+// forms, the more particular form first, values and the decoder's words kept.
+void LinkTest::reasonsInChinese_data()
+{
+    QTest::addColumn<QString>("english");
+    QTest::addColumn<QString>("chinese");
+    QTest::newRow("nested, plural") << reasonOf(Reason::DidNotAnswer, {reasonOf(Reason::NoAnswer, {reasonOf(Reason::Tries, {"3"})})})
+                                    << QString("未执行：网关无应答（尝试 3 次均无应答）");
+    QTest::newRow("cut short before no valid answer") << reasonOf(Reason::CutShort, {reasonOf(Reason::Try, {"1"})})
+                                                      << QString("尝试 1 次均无有效应答（最后一次应答不完整）");
+    QTest::newRow("values with a %") << reasonOf(Reason::WroteReadBack, {"%2", "4,20"}) << QString("写入 %2，读回 4,20");
+    QTest::newRow("decoder's words") << QString("exception 02 illegal data address") << QString("exception 02 illegal data address");
+}
+
+void LinkTest::reasonsInChinese()
+{
+    QFETCH(QString, english);
+    QFETCH(QString, chinese);
+    QCOMPARE(reasonText(english, ReportLanguage::Chinese), chinese);
+    QCOMPARE(reasonText(english, ReportLanguage::English), english);
 }
 
 QTEST_GUILESS_MAIN(LinkTest)
