@@ -607,7 +607,6 @@ void runUntilDone(Link &link, Commissioner &commissioner, const std::atomic<bool
 {
     QEventLoop wait;
     QObject::connect(&commissioner, &Commissioner::finished, &wait, &QEventLoop::quit);
-    QObject::connect(&commissioner, &Commissioner::profileRead, &wait, &QEventLoop::quit);
     begin();
     if (commissioner.isRunning())
         runJob(link, wait, [&](const LinkResult &result) { commissioner.take(result); }, [&] { commissioner.stop(); }, stop);
@@ -626,16 +625,4 @@ CommissionReport commissionLine(Link &link, const CommissioningPlan &plan, const
         QObject::connect(&commissioner, &Commissioner::stillOnLine, stillOnLine);
     runUntilDone(link, commissioner, stop, [&] { commissioner.start(plan); });
     return commissioner.report();
-}
-
-Profile readProfileFrom(Link &link, std::uint8_t address, int timeoutMs, int retries, QString *problem)
-{
-    Commissioner commissioner(link, 0);
-    Profile profile;
-    QObject::connect(&commissioner, &Commissioner::profileRead, [&](const Profile &read, const QString &why) {
-        profile = read;
-        *problem = why;
-    });
-    runUntilDone(link, commissioner, nullptr, [&] { commissioner.startReading(address, timeoutMs, retries); });
-    return profile;
 }

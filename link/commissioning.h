@@ -115,5 +115,3 @@ private:
 CommissionReport commissionLine(Link &link, const CommissioningPlan &plan, const std::atomic<bool> *stop,
                                 const std::function<void(const GatewayReport &)> &done = {},
                                 const std::function<void(std::uint8_t)> &stillOnLine = {});
-// Every setting of one gateway but its address, as a profile; problem says what failed.
-Profile readProfileFrom(Link &link, std::uint8_t address, int timeoutMs, int retries, QString *problem);
