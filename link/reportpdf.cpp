@@ -12,12 +12,9 @@
 
 namespace {
 
-// The report's words, {Chinese, English}: nvb8140t-ctl has no translator, and
-// the window passes the language it shows.
-struct Words {
-    const char *zh;
-    const char *en;
-};
+// The report's words, {Chinese, English}, as its reasons have them: nvb8140t-ctl
+// has no translator, and the window passes the language it shows.
+using Words = ReasonForm;
 
 namespace Word {
 constexpr Words Title{"网关批量调试报告", "Gateway commissioning report"};
