@@ -274,6 +274,10 @@ bool CommissioningWindow::loadProfile(const QString &path)
     QString error;
     std::optional<Profile> loaded = readProfile(path, &error);
     if (!loaded) {
+        // The file's name as it is, whatever colons it holds; what is wrong with it in words.
+        const QString file = path + QStringLiteral(": ");
+        if (language() == ReportLanguage::Chinese && error.startsWith(file))
+            error = path + QStringLiteral("：") + reasonText(error.mid(file.size()), ReportLanguage::Chinese);
         note(tr("配置无法使用：%1").arg(error));
         return false;
     }
@@ -387,7 +391,7 @@ std::optional<QByteArray> CommissioningWindow::askSecret()
     QString reason;
     const std::optional<QByteArray> wire = cloudWireText(secretField(), text, &reason);
     if (!wire)
-        note(tr("设备密钥无法写入：%1").arg(reason));
+        note(tr("设备密钥无法写入：%1").arg(reasonText(reason, language())));
     return wire;
 }
 

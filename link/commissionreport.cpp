@@ -89,6 +89,34 @@ const ReasonForm Stopped{"已停止", "stopped"};
 const ReasonForm Timeout{"超时", "timeout"};
 } // namespace Reason
 
+const ReasonForm kRefusalForms[] = {
+    {"不是有效的 JSON（第 %2 字节：%1）", "not valid JSON: %1 at byte %2"},
+    {"应为 JSON 对象", "expected a JSON object"},
+    {"应为 JSON 对象", "expected an object"},
+    {"未知的格式版本 %1（应为 %2）", "unknown format version %1 (expected %2)"},
+    {"未知的参数", "unknown setting"},
+    {"未知的项（应为 %1）", "unknown (expected %1)"},
+    {"设备密钥从不存入配置文件，应用配置时再给出", "the device secret is never kept in a profile; it is given when the profile is applied"},
+    {"无法读取：%1", "cannot read: %1"},
+    {"应为 JSON 字符串：%1", "expected a JSON string, %1"},
+    {"应为 JSON 数字：%1到%2的整数", "expected a JSON number, a whole number from %1 to %2"},
+    {"应为 JSON 数字：%1到%2", "expected a JSON number, %1 to %2"},
+    {"应为 [下限, 上限]，各为%1到%2", "expected [LOWER, UPPER], each %1 to %2"},
+    {"应为“下限,上限”，各为%1到%2", "expected LOWER,UPPER, each %1 to %2"},
+    {"下限应小于上限", "expected LOWER below UPPER"},
+    {"应为 true 或 false", "expected true or false"},
+    {"应为有效的 UTF-8 文本", "expected valid UTF-8 text"},
+    {"应为 1 到 %1 字节的 UTF-8 文本（加上“%3”共 %2 字节）", "expected 1 to %1 bytes of UTF-8 (%2 with '%3' appended)"},
+    {"应为 1 到 %1 字节的 UTF-8 文本", "expected 1 to %1 bytes of UTF-8"},
+    {"应为%1到%2的整数", "expected a whole number from %1 to %2"},
+    {"应为 0，或绝对值在%1到%2之间", "expected 0 or a magnitude from %1 to %2"},
+    {"应为%1到%2", "expected %1 to %2"},
+    {"应为%1", "expected %1"},
+    // "FILE: SETTING: WHAT", each part on its own.
+    {"%1：%2", "%1: %2"},
+};
+const int kRefusalFormCount = int(sizeof kRefusalForms / sizeof kRefusalForms[0]);
+
 QString reasonOf(const ReasonForm &form, const QStringList &values)
 {
     return filled(QString::fromUtf8(form.en), values);
@@ -101,15 +129,21 @@ QString reasonText(const QString &reason, ReportLanguage language)
     using namespace Reason;
     // A form that another one would also match comes before it; those that open
     // with a value would match almost anything, so they come last.
-    static const ReasonForm *const forms[] = {&NoAnswer, &CutShort, &NoValidAnswer, &Answered, &LineGone,
-        &StoppedAnswering, &DidNotAnswer, &AddressOneAtATime, &AddressShared, &IdentityShared, &LoopUnaddressed,
-        &ChannelUnaddressed, &CloudUnaddressed, &WroteReadBack, &NoFreeAddress, &NoOwnAddress, &CannotOpen,
-        &ReadFailed, &Stopped, &Timeout, &Try, &Tries};
+    static const QVector<const ReasonForm *> forms = [] {
+        QVector<const ReasonForm *> all{&NoAnswer, &CutShort, &NoValidAnswer, &Answered, &LineGone,
+            &StoppedAnswering, &DidNotAnswer, &AddressOneAtATime, &AddressShared, &IdentityShared, &LoopUnaddressed,
+            &ChannelUnaddressed, &CloudUnaddressed, &WroteReadBack, &NoFreeAddress, &NoOwnAddress, &CannotOpen,
+            &ReadFailed, &Stopped, &Timeout};
+        for (int i = 0; i < kRefusalFormCount; ++i)
+            all << &kRefusalForms[i];
+        return all << &Try << &Tries;
+    }();
     static const QVector<QRegularExpression> patterns = [] {
         QVector<QRegularExpression> made;
         for (const ReasonForm *form : forms) {
             QString pattern = QRegularExpression::escape(QString::fromUtf8(form->en));
-            pattern.replace(QRegularExpression(QStringLiteral("\\\\%[1-9]")), QStringLiteral("(.*)"));
+            // Each value as short as the form allows: "FILE: SETTING: WHAT" parts at the first colon.
+            pattern.replace(QRegularExpression(QStringLiteral("\\\\%[1-9]")), QStringLiteral("(.*?)"));
             made << QRegularExpression(QStringLiteral("\\A") + pattern + QStringLiteral("\\z"));
         }
         return made;

@@ -106,8 +106,13 @@ extern const ReasonForm Try, Tries, NoAnswer, NoValidAnswer, CutShort, Answered,
     DidNotAnswer, AddressOneAtATime, AddressShared, IdentityShared, LoopUnaddressed, ChannelUnaddressed,
     CloudUnaddressed, WroteReadBack, NoFreeAddress, NoOwnAddress, CannotOpen, ReadFailed, Stopped, Timeout;
 } // namespace Reason
+// A refused profile or cloud text, as the profile parser, the settings table
+// and the cloud fields say it: "site.json: frequency: expected a whole number
+// from 420 to 675". A form that another one would also match comes first.
+extern const ReasonForm kRefusalForms[];
+extern const int kRefusalFormCount;
 // The English text of a form with its values.
 QString reasonOf(const ReasonForm &form, const QStringList &values = {});
-// An English reason from those forms in this language; other text (a value, the
-// decoder's words for an exception) stays as it is.
+// An English reason or refusal from those forms in this language; other text (a
+// value, a file name, the decoder's words for an exception) stays as it is.
 QString reasonText(const QString &reason, ReportLanguage language);

@@ -350,8 +350,15 @@ void EndToEndTest::commissioning()
     CommissioningWindow *window = fixture.window.commissioning();
     QVERIFY(window && window->isVisible());
     QVERIFY2(window->loadProfile(profile.fileName()), qPrintable(boxes.texts().join(' ')));
-    if (before == QLatin1String("poll"))
+    if (before == QLatin1String("poll")) {
+        // A refused profile leaves the loaded one; the box names the file as it is and the rest in words.
+        QFile bad(dir.filePath(QStringLiteral("old: site.json")));
+        QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write(R"({"frequency": 700})") > 0);
+        bad.close();
+        QVERIFY(!window->loadProfile(bad.fileName()));
+        refusals.prepend("配置无法使用：" + bad.fileName() + "：frequency：应为420到675的整数");
         fixture.type("lineshuliang", QStringLiteral("1")), fixture.click("Btocaiji");
+    }
     TrafficRecord &traffic = fixture.window.traffic();
     const std::size_t requestsBefore = traffic.count(TrafficEvent::Request);
     window->findChild<QPushButton *>(QStringLiteral("startButton"))->click();

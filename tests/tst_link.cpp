@@ -7,6 +7,7 @@
 #include <random>
 
 #include "commissionreport.h"
+#include "profile.h"
 #include "detector.h"
 #include "link.h"
 #include "ptyline.h"
@@ -426,6 +427,17 @@ void LinkTest::reasonsInChinese_data()
                                                       << QString("尝试 1 次均无有效应答（最后一次应答不完整）");
     QTest::newRow("values with a %") << reasonOf(Reason::WroteReadBack, {"%2", "4,20"}) << QString("写入 %2，读回 4,20");
     QTest::newRow("decoder's words") << QString("exception 02 illegal data address") << QString("exception 02 illegal data address");
+    // Refused profiles, as the parser words them.
+    const auto refused = [](const char *name, const QByteArray &json, const char *chinese) {
+        QString error;
+        QVERIFY(!parseProfile(json, "b.json", &error));
+        QTest::newRow(name) << error << QString::fromUtf8(chinese);
+    };
+    refused("range of a setting", R"({"frequency": 700})", "b.json：frequency：应为420到675的整数");
+    refused("not JSON", "{", "b.json：不是有效的 JSON（第 1 字节：unterminated object）");
+    refused("wrong type", R"({"range": 5})", "b.json：range：应为 [下限, 上限]，各为0到6553.5");
+    refused("a choice", R"({"baud": "1"})", "b.json：baud：应为2400, 4800, 9600, 19200");
+    refused("topic", R"({"format": 1, "cloud": {"publish": ""}})", "b.json：cloud.publish：应为 1 到 63 字节的 UTF-8 文本（加上“,0,0”共 67 字节）");
 }
 
 void LinkTest::reasonsInChinese()
