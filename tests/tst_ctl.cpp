@@ -227,6 +227,10 @@ void CtlTest::apply_data()
                        "10 cloud connect sent", "10 meters -5.0000 timeout", "11 address 1 -> 11 verified", "11 frequency 433 -> 470 verified",
                        "2 gateways, 2 fully verified"} << "frequency=0x0032 cloud6=up,0,0 connected=1";
 
+    // Waiting for the next gateway ends at SIGINT, the report saying it was stopped.
+    QTest::newRow("one at a time until SIGINT") << QByteArray(R"({"frequency": 470, "sampling-period": 60, "mode": "receiver"})")
+        << kLine + "commission PROFILE --start 10 --report REPORT" << int(Interrupted) << 0
+        << QStringList{"10 address 1 -> 10 verified", "10 still on the line; waiting for the next gateway", "1 gateway, 1 fully verified"} << "";
     // Refused before the port is opened: nothing goes on the line.
     const auto refused = [&](const char *name, const QByteArray &profile, const QString &err) {
         QTest::newRow(name) << profile << apply.arg(1) << 0 << 2 << QStringList{"nvb8140t-ctl: PROFILE: " + err} << "";
@@ -269,6 +273,9 @@ void CtlTest::apply()
     // The report tells what stdout told, and neither file holds the secret.
     const QJsonObject report = QJsonDocument::fromJson(run.report).object();
     QCOMPARE(report.value("summary").toString() + '\n', run.out.section('\n', -2));
+    QCOMPARE(report.value("stopped").toBool(), setup == Interrupted);
+    if (setup == Interrupted)
+        return;
     const QJsonArray gateways = report.value("gateways").toArray();
     QCOMPARE(gateways.size(), 2);
     for (const QJsonValue &gateway : gateways) {
