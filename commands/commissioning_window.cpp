@@ -136,32 +136,26 @@ CommissioningWindow::CommissioningWindow(Link &link, int tag, CommissioningHost 
     layout->addWidget(table, 1);
     resize(760, 560);
 
-    connect(loadButton, &QPushButton::clicked, this, [this] {
-        const QString path = QFileDialog::getOpenFileName(this, tr("加载配置"), QString(), tr("配置文件 (*.json)"));
-        if (!path.isEmpty())
-            loadProfile(path);
-    });
-    connect(saveButton, &QPushButton::clicked, this, [this] {
-        const QString path = QFileDialog::getSaveFileName(this, tr("保存配置"), QStringLiteral("profile.json"),
-                                                          tr("配置文件 (*.json)"));
-        if (!path.isEmpty())
-            saveProfile(path);
-    });
+    // Each file button asks for a path and hands it on; a cancelled dialog does nothing.
+    const auto onFile = [this](QPushButton *button, bool open, const char *title, const char *name, const char *filter,
+                               bool (CommissioningWindow::*use)(const QString &)) {
+        connect(button, &QPushButton::clicked, this, [=] {
+            const QString path = open ? QFileDialog::getOpenFileName(this, tr(title), QString(), tr(filter))
+                                      : QFileDialog::getSaveFileName(this, tr(title), QLatin1String(name), tr(filter));
+            if (!path.isEmpty())
+                (this->*use)(path);
+        });
+    };
+    onFile(loadButton, true, QT_TR_NOOP("加载配置"), "", QT_TR_NOOP("配置文件 (*.json)"), &CommissioningWindow::loadProfile);
+    onFile(saveButton, false, QT_TR_NOOP("保存配置"), "profile.json", QT_TR_NOOP("配置文件 (*.json)"),
+           &CommissioningWindow::saveProfile);
+    onFile(jsonButton, false, QT_TR_NOOP("保存报告"), "commissioning.json", QT_TR_NOOP("JSON 文件 (*.json)"),
+           &CommissioningWindow::saveReportJson);
+    onFile(pdfButton, false, QT_TR_NOOP("保存报告"), "commissioning.pdf", QT_TR_NOOP("PDF 文件 (*.pdf)"),
+           &CommissioningWindow::saveReportPdf);
     connect(readButton, &QPushButton::clicked, this, &CommissioningWindow::readChosen);
     connect(startButton, &QPushButton::clicked, this, &CommissioningWindow::start);
     connect(stopButton, &QPushButton::clicked, &commissioner, &Commissioner::stop);
-    connect(jsonButton, &QPushButton::clicked, this, [this] {
-        const QString path = QFileDialog::getSaveFileName(this, tr("保存报告"), QStringLiteral("commissioning.json"),
-                                                          tr("JSON 文件 (*.json)"));
-        if (!path.isEmpty())
-            saveReportJson(path);
-    });
-    connect(pdfButton, &QPushButton::clicked, this, [this] {
-        const QString path = QFileDialog::getSaveFileName(this, tr("保存报告"), QStringLiteral("commissioning.pdf"),
-                                                          tr("PDF 文件 (*.pdf)"));
-        if (!path.isEmpty())
-            saveReportPdf(path);
-    });
 
     connect(&commissioner, &Commissioner::gatewayStarted, this, [this](std::uint8_t address) {
         setStatus([address] { return tr("正在调试网关 %1").arg(address); });
