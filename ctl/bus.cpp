@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "decoder.h"
+#include "commissionreport.h"
 
 Bus::Bus(int timeoutMs, int retries, bool verbose, const std::atomic<bool> *stop)
     : m_timeoutMs(timeoutMs)
@@ -60,31 +60,22 @@ Reply Bus::exchange(const QByteArray &request)
     }
     QObject::disconnect(watch);
 
-    const QString tries = QStringLiteral("%1 %2").arg(result.attempts).arg(result.attempts == 1 ? "try" : "tries");
     switch (result.outcome) {
     case LinkResult::Accepted:
     case LinkResult::Sent:
         return {Reply::Answered, result.reply, {}};
     case LinkResult::Exception:
-        return {Reply::Exception, result.reply, describeReply(request, result.reply)};
+        return {Reply::Exception, result.reply, outcomeReason(result)};
     case LinkResult::Refused:
-        return {Reply::Refused, result.reply,
-                QStringLiteral("the gateway answered \"%1\"").arg(QString::fromUtf8(result.reply.trimmed()))};
+        return {Reply::Refused, result.reply, outcomeReason(result)};
     case LinkResult::CheckFailed:
-        return {Reply::Silent, {},
-                QStringLiteral("no valid answer after %1 (last: %2 byte(s) that are not the answer)")
-                    .arg(tries)
-                    .arg(result.reply.size()),
-                true};
     case LinkResult::NoReply:
-        if (result.heard)
-            return {Reply::Silent, {}, QStringLiteral("no valid answer after %1 (last: cut short)").arg(tries), true};
-        return {Reply::Silent, {}, QStringLiteral("no answer after ") + tries};
+        return {Reply::Silent, {}, outcomeReason(result), result.outcome == LinkResult::CheckFailed || result.heard};
     case LinkResult::Cancelled:
         return {Reply::Interrupted, {}, {}};
     case LinkResult::LineLost:
     case LinkResult::NotSent:
         break;
     }
-    return {Reply::LineLost, {}, QStringLiteral("the line went away") + (lost.isEmpty() ? QString() : QStringLiteral(": ") + lost)};
+    return {Reply::LineLost, {}, outcomeReason(result) + (lost.isEmpty() ? QString() : QStringLiteral(": ") + lost)};
 }

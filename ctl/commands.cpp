@@ -368,7 +368,6 @@ int commission(Bus &bus, const CtlOptions &options)
             if (std::exchange(lastStill, address) != address)
                 printed = printed && printLine(QStringLiteral("%1 still on the line; waiting for the next gateway").arg(address));
         });
-    report.port = options.port;
     if (!printed || !printLine(reportSummary(report)))
         return outputLost();
     int status = report.status();

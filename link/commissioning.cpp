@@ -3,7 +3,6 @@
 #include <QEventLoop>
 #include <QSerialPortInfo>
 
-#include "decoder.h"
 #include "detector.h"
 #include "frames.h"
 #include "registers.h"
@@ -29,28 +28,6 @@ bool isLineSetting(const Setting &setting)
 bool travelsUnaddressed(const Setting &setting)
 {
     return setting.readCommand != 0 || setting.writeCommand != 0;
-}
-
-QString tries(int attempts)
-{
-    return reasonOf(attempts == 1 ? Reason::Try : Reason::Tries, {QString::number(attempts)});
-}
-
-// Why a request came to nothing, in ctl's words.
-QString failureText(const LinkResult &result)
-{
-    switch (result.outcome) {
-    case LinkResult::Exception:
-        return describeReply(result.request, result.reply);
-    case LinkResult::Refused:
-        return reasonOf(Reason::Answered, {QString::fromUtf8(result.reply.trimmed())});
-    case LinkResult::CheckFailed:
-        return reasonOf(Reason::NoValidAnswer, {tries(result.attempts)});
-    case LinkResult::NoReply:
-        return reasonOf(result.heard ? Reason::CutShort : Reason::NoAnswer, {tries(result.attempts)});
-    default:
-        return reasonOf(Reason::LineGone);
-    }
 }
 
 bool answered(const LinkResult &result)
@@ -153,7 +130,7 @@ void Commissioner::readNext(int index)
     const Setting &setting = settings.at(index);
     ask(settingReadRequest(setting, m_address), [this, &setting, index](const LinkResult &result) {
         if (result.outcome != LinkResult::Accepted) {
-            finish(reasonOf(Reason::ReadFailed, {QString::number(m_address), QLatin1String(setting.name), failureText(result)}));
+            finish(reasonOf(Reason::ReadFailed, {QString::number(m_address), QLatin1String(setting.name), outcomeReason(result)}));
             return;
         }
         m_read.settings.append({&setting, settingReplyValues(setting, result.reply)});
@@ -181,7 +158,7 @@ void Commissioner::take(const LinkResult &result)
         traffic.exceptions += result.outcome == LinkResult::Exception || result.outcome == LinkResult::Refused;
     }
     if (lineGone(result)) {
-        finish(failureText(result));
+        finish(outcomeReason(result));
         return;
     }
     const Then then = std::move(m_then);
@@ -248,7 +225,7 @@ void Commissioner::fail(const QString &name, const LinkResult &result, const QSt
     failed.name = name;
     failed.before = before;
     failed.result = SettingResult::Failed;
-    failed.reason = failureText(result);
+    failed.reason = outcomeReason(result);
     const bool refused = result.outcome == LinkResult::Exception || result.outcome == LinkResult::Refused;
     record(failed, refused ? CommissionStatus::Exception : CommissionStatus::NoAnswer, cloud);
     // A gateway that does not answer is not asked the rest; one that refused one thing may take the next.
@@ -329,7 +306,7 @@ void Commissioner::queueProfile()
                 }
                 if (result.outcome != LinkResult::Accepted) {
                     m_gateway.status = worseStatus(m_gateway.status, CommissionStatus::NoAnswer);
-                    abandon(reasonOf(Reason::DidNotAnswer, {failureText(result)}));
+                    abandon(reasonOf(Reason::DidNotAnswer, {outcomeReason(result)}));
                     return;
                 }
                 *into = valueText(setting, settingReplyValues(setting, result.reply));
@@ -464,7 +441,7 @@ void Commissioner::queueMeters(int meters)
     m_steps.push_back([this, meters] {
         ask(readRequest(m_address, GatewayRegister::MeterBlock, std::uint16_t(2 * meters)), [this, meters](const LinkResult &result) {
             if (result.outcome != LinkResult::Accepted) {
-                m_gateway.meterProblem = failureText(result);
+                m_gateway.meterProblem = outcomeReason(result);
                 const bool refused = result.outcome == LinkResult::Exception;
                 m_gateway.status = worseStatus(m_gateway.status, refused ? CommissionStatus::Exception : CommissionStatus::NoAnswer);
                 next();
@@ -544,7 +521,7 @@ void Commissioner::probeFree(std::uint8_t seen, int candidate)
         return;
     }
     if (candidate == seen) {
-        moveTo(seen, seen);
+        moveTo(seen);
         return;
     }
     m_counting = false;
@@ -553,19 +530,18 @@ void Commissioner::probeFree(std::uint8_t seen, int candidate)
     ask(readRequest(std::uint8_t(candidate), GatewayRegister::Parity, 3), [this, seen, candidate](const LinkResult &result) {
         m_counting = true;
         if (result.outcome == LinkResult::NoReply && !result.heard)
-            moveTo(seen, std::uint8_t(candidate));
+            moveTo(std::uint8_t(candidate));
         else
             probeFree(seen, candidate + 1);
     });
 }
 
-void Commissioner::moveTo(std::uint8_t seen, std::uint8_t address)
+void Commissioner::moveTo(std::uint8_t address)
 {
     ProfileSetting move;
     move.setting = findSetting(QStringLiteral("address"));
     move.values = {address};
     // The move is the run's own, not the profile's: no skip applies to it.
-    Q_UNUSED(seen);
     queueSetting(move, true);
     queueProfile();
     next();

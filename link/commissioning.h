@@ -82,7 +82,7 @@ private:
     bool moveLine(const LineSetting &setting);
     void lookForGateway();
     void probeFree(std::uint8_t seen, int candidate);
-    void moveTo(std::uint8_t seen, std::uint8_t address);
+    void moveTo(std::uint8_t address);
     void readNext(int index);
     void finish(const QString &problem = QString());
     void record(const SettingResult &result, int status, bool cloud = false);

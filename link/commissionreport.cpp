@@ -5,6 +5,7 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 
+#include "decoder.h"
 #include "detector.h"
 #include "profile.h"
 
@@ -63,6 +64,8 @@ const ReasonForm Try{"尝试 %1 次", "%1 try"};
 const ReasonForm Tries{"尝试 %1 次", "%1 tries"};
 const ReasonForm NoAnswer{"%1均无应答", "no answer after %1"};
 const ReasonForm NoValidAnswer{"%1均无有效应答", "no valid answer after %1"};
+const ReasonForm NotTheAnswer{"%1均无有效应答（最后收到 %2 字节，不是应答）",
+                              "no valid answer after %1 (last: %2 byte(s) that are not the answer)"};
 const ReasonForm CutShort{"%1均无有效应答（最后一次应答不完整）", "no valid answer after %1 (last: cut short)"};
 const ReasonForm Answered{"网关应答 %1", "the gateway answered \"%1\""};
 const ReasonForm LineGone{"线路已断开", "the line went away"};
@@ -122,6 +125,23 @@ QString reasonOf(const ReasonForm &form, const QStringList &values)
     return filled(QString::fromUtf8(form.en), values);
 }
 
+QString outcomeReason(const LinkResult &result)
+{
+    const QString tries = reasonOf(result.attempts == 1 ? Reason::Try : Reason::Tries, {QString::number(result.attempts)});
+    switch (result.outcome) {
+    case LinkResult::Exception:
+        return describeReply(result.request, result.reply);
+    case LinkResult::Refused:
+        return reasonOf(Reason::Answered, {QString::fromUtf8(result.reply.trimmed())});
+    case LinkResult::CheckFailed:
+        return reasonOf(Reason::NotTheAnswer, {tries, QString::number(result.reply.size())});
+    case LinkResult::NoReply:
+        return reasonOf(result.heard ? Reason::CutShort : Reason::NoAnswer, {tries});
+    default:
+        return reasonOf(Reason::LineGone);
+    }
+}
+
 QString reasonText(const QString &reason, ReportLanguage language)
 {
     if (language == ReportLanguage::English)
@@ -130,7 +150,7 @@ QString reasonText(const QString &reason, ReportLanguage language)
     // A form that another one would also match comes before it; those that open
     // with a value would match almost anything, so they come last.
     static const QVector<const ReasonForm *> forms = [] {
-        QVector<const ReasonForm *> all{&NoAnswer, &CutShort, &NoValidAnswer, &Answered, &LineGone,
+        QVector<const ReasonForm *> all{&NoAnswer, &NotTheAnswer, &CutShort, &NoValidAnswer, &Answered, &LineGone,
             &StoppedAnswering, &DidNotAnswer, &AddressOneAtATime, &AddressShared, &IdentityShared, &LoopUnaddressed,
             &ChannelUnaddressed, &CloudUnaddressed, &WroteReadBack, &NoFreeAddress, &NoOwnAddress, &CannotOpen,
             &ReadFailed, &Stopped, &Timeout};

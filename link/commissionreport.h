@@ -102,7 +102,7 @@ struct ReasonForm {
     const char *en; // %1, %2, %3 stand for values, or for reasons of their own
 };
 namespace Reason {
-extern const ReasonForm Try, Tries, NoAnswer, NoValidAnswer, CutShort, Answered, LineGone, StoppedAnswering,
+extern const ReasonForm Try, Tries, NoAnswer, NoValidAnswer, NotTheAnswer, CutShort, Answered, LineGone, StoppedAnswering,
     DidNotAnswer, AddressOneAtATime, AddressShared, IdentityShared, LoopUnaddressed, ChannelUnaddressed,
     CloudUnaddressed, WroteReadBack, NoFreeAddress, NoOwnAddress, CannotOpen, ReadFailed, Stopped, Timeout;
 } // namespace Reason
@@ -113,6 +113,8 @@ extern const ReasonForm kRefusalForms[];
 extern const int kRefusalFormCount;
 // The English text of a form with its values.
 QString reasonOf(const ReasonForm &form, const QStringList &values = {});
+// Why a request came to nothing, from its outcome: "no answer after 3 tries".
+QString outcomeReason(const LinkResult &result);
 // An English reason or refusal from those forms in this language; other text (a
 // value, a file name, the decoder's words for an exception) stays as it is.
 QString reasonText(const QString &reason, ReportLanguage language);
