@@ -101,6 +101,7 @@ const ReasonForm kRefusalForms[] = {
     {"未知的项（应为 %1）", "unknown (expected %1)"},
     {"设备密钥从不存入配置文件，应用配置时再给出", "the device secret is never kept in a profile; it is given when the profile is applied"},
     {"无法读取：%1", "cannot read: %1"},
+    {"大于 %1 字节，不是配置文件", "larger than %1 bytes, not a profile"},
     {"应为 JSON 字符串：%1", "expected a JSON string, %1"},
     {"应为 JSON 数字：%1到%2的整数", "expected a JSON number, a whole number from %1 to %2"},
     {"应为 JSON 数字：%1到%2", "expected a JSON number, %1 to %2"},

@@ -12,6 +12,14 @@
 
 namespace {
 
+constexpr int kMaxProfileBytes = 1 << 20;
+
+// One JSON value as it stands in a file: "450", "\"odd\"", "[4,20]".
+QByteArray compactJson(const QJsonValue &value)
+{
+    return QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact).mid(1).chopped(1);
+}
+
 const QString kSecretRefusal =
     QStringLiteral("the device secret is never kept in a profile; it is given when the profile is applied");
 
@@ -61,8 +69,8 @@ QByteArray orderedObject(const QVector<QPair<QString, QJsonValue>> &members, int
     const QString inner(indent + 4, QLatin1Char(' '));
     QStringList lines;
     for (const auto &member : members) {
-        const QByteArray value = QJsonDocument(QJsonArray{member.second}).toJson(QJsonDocument::Compact).mid(1).chopped(1);
-        const QByteArray key = QJsonDocument(QJsonArray{member.first}).toJson(QJsonDocument::Compact).mid(1).chopped(1);
+        const QByteArray value = compactJson(member.second);
+        const QByteArray key = compactJson(member.first);
         lines << (indent < 0 ? QString() : inner) + QString::fromUtf8(key) + QLatin1Char(':')
                      + (indent < 0 ? QString() : QStringLiteral(" ")) + QString::fromUtf8(value);
     }
@@ -174,10 +182,7 @@ public:
             return settings(top, &profile) ? std::optional<Profile>(profile) : std::nullopt;
         if (top.value(QLatin1String("format")) != QJsonValue(Profile::kFormat)) {
             fail(QStringLiteral("format"), QStringLiteral("unknown format version %1 (expected %2)")
-                                               .arg(QString::fromUtf8(QJsonDocument(QJsonArray{top.value(QLatin1String("format"))})
-                                                                          .toJson(QJsonDocument::Compact)
-                                                                          .mid(1)
-                                                                          .chopped(1)))
+                                               .arg(QString::fromUtf8(compactJson(top.value(QLatin1String("format")))))
                                                .arg(Profile::kFormat));
             return std::nullopt;
         }
@@ -240,7 +245,13 @@ std::optional<Profile> readProfile(const QString &path, QString *error)
         *error = QStringLiteral("%1: cannot read: %2").arg(path, file.errorString());
         return std::nullopt;
     }
-    return parseProfile(file.readAll(), path, error);
+    // A profile is a few kilobytes; /dev/zero or a wrong file must not fill the memory.
+    const QByteArray json = file.read(kMaxProfileBytes + 1);
+    if (json.size() > kMaxProfileBytes) {
+        *error = QStringLiteral("%1: cannot read: larger than %2 bytes, not a profile").arg(path).arg(kMaxProfileBytes);
+        return std::nullopt;
+    }
+    return parseProfile(json, path, error);
 }
 
 QJsonValue settingJson(const Setting &setting, const QVector<std::uint32_t> &values)

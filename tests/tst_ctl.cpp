@@ -243,6 +243,9 @@ void CtlTest::apply_data()
     refused("pair out of order", R"({"range": [5, 1]})", "range: expected LOWER below UPPER");
     refused("a secret", R"({"format": 1, "cloud": {"region": "cn", "secret": "k"}})",
             "cloud.secret: the device secret is never kept in a profile; it is given when the profile is applied");
+    // An endless file is read no further than a profile could be long.
+    QTest::newRow("endless file") << QByteArray() << kLine + "--address 1 apply /dev/zero" << 0 << 2
+        << QStringList{"nvb8140t-ctl: /dev/zero: cannot read: larger than 1048576 bytes, not a profile"} << "";
     refused("topic too long", R"({"format": 1, "cloud": {"publish": ")" + QByteArray(64, 'x') + R"("}})",
             "cloud.publish: expected 1 to 63 bytes of UTF-8 (67 with ',0,0' appended)");
 }
