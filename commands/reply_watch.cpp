@@ -8,6 +8,7 @@
 
 #include "commissioning_window.h"
 
+#include "frames.h"
 #include "meterrecording.h"
 #include "qwa.h"
 #include "requestcodes.h"
@@ -16,23 +17,6 @@
 namespace {
 
 const QString kPercentText = QStringLiteral("%p%");
-
-// Standard Modbus names, in the window's languages.
-const char *exceptionWords(std::uint8_t code)
-{
-    switch (code) {
-    case 0x01: return QT_TRANSLATE_NOOP("TrafficMonitor", "非法功能");
-    case 0x02: return QT_TRANSLATE_NOOP("TrafficMonitor", "非法数据地址");
-    case 0x03: return QT_TRANSLATE_NOOP("TrafficMonitor", "非法数据值");
-    case 0x04: return QT_TRANSLATE_NOOP("TrafficMonitor", "从站设备故障");
-    case 0x05: return QT_TRANSLATE_NOOP("TrafficMonitor", "确认");
-    case 0x06: return QT_TRANSLATE_NOOP("TrafficMonitor", "从站设备忙");
-    case 0x08: return QT_TRANSLATE_NOOP("TrafficMonitor", "存储奇偶性差错");
-    case 0x0A: return QT_TRANSLATE_NOOP("TrafficMonitor", "网关路径不可用");
-    case 0x0B: return QT_TRANSLATE_NOOP("TrafficMonitor", "网关目标设备响应失败");
-    default: return QT_TRANSLATE_NOOP("TrafficMonitor", "未知异常");
-    }
-}
 
 QString translated(const char *text)
 {
@@ -164,7 +148,7 @@ void Qwa::showReplyOutcome()
     case Outcome::Exception:
         ui.progressBar->setFormat(translated(QT_TRANSLATE_NOOP("TrafficMonitor", "异常 %1 %2"))
                                       .arg(QString::number(shownException, 16).toUpper().rightJustified(2, QLatin1Char('0')))
-                                      .arg(translated(exceptionWords(shownException))));
+                                      .arg(translated(exceptionNameChinese(shownException))));
         break;
     case Outcome::Refused:
         ui.progressBar->setFormat(translated(QT_TRANSLATE_NOOP("TrafficMonitor", "网关应答 %1")).arg(shownAnswer));

@@ -7,6 +7,7 @@
 
 #include "decoder.h"
 #include "detector.h"
+#include "frames.h"
 #include "profile.h"
 
 namespace {
@@ -169,6 +170,13 @@ QString reasonText(const QString &reason, ReportLanguage language)
         }
         return made;
     }();
+    // The decoder's words for an exception, the code's name in Chinese as the window gives it.
+    static const QRegularExpression exception(QStringLiteral("\\Aexception ([0-9A-F]{2}) [a-z ]+\\z"));
+    const QRegularExpressionMatch named = exception.match(reason);
+    if (named.hasMatch()) {
+        const auto code = static_cast<std::uint8_t>(named.captured(1).toUInt(nullptr, 16));
+        return QStringLiteral("异常 %1 %2").arg(named.captured(1), QString::fromUtf8(exceptionNameChinese(code)));
+    }
     for (int i = 0; i < patterns.size(); ++i) {
         const QRegularExpressionMatch match = patterns.at(i).match(reason);
         if (!match.hasMatch())

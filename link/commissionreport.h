@@ -115,6 +115,6 @@ extern const int kRefusalFormCount;
 QString reasonOf(const ReasonForm &form, const QStringList &values = {});
 // Why a request came to nothing, from its outcome: "no answer after 3 tries".
 QString outcomeReason(const LinkResult &result);
-// An English reason or refusal from those forms in this language; other text (a
-// value, a file name, the decoder's words for an exception) stays as it is.
+// An English reason or refusal from those forms in this language, and the
+// decoder's words for an exception; other text (a value, a file name) stays as it is.
 QString reasonText(const QString &reason, ReportLanguage language);

@@ -1,5 +1,7 @@
 #include "frames.h"
 
+#include <QtGlobal>
+
 #include <cmath>
 #include <cstring>
 
@@ -12,20 +14,47 @@ bool isExceptionReply(const std::uint8_t *frame, int n)
            && crcTrailerMatches(frame, kExceptionReplyLength);
 }
 
+namespace {
+
+// Each code's standard name, and its name in Chinese, which the window
+// translates under its monitor's context.
+struct ExceptionNames {
+    std::uint8_t code;
+    const char *english;
+    const char *chinese;
+};
+const ExceptionNames kExceptionNames[] = {
+    {ModbusException::IllegalFunction, "illegal function", QT_TRANSLATE_NOOP("TrafficMonitor", "非法功能")},
+    {ModbusException::IllegalAddress, "illegal data address", QT_TRANSLATE_NOOP("TrafficMonitor", "非法数据地址")},
+    {ModbusException::IllegalValue, "illegal data value", QT_TRANSLATE_NOOP("TrafficMonitor", "非法数据值")},
+    {ModbusException::DeviceFailure, "server device failure", QT_TRANSLATE_NOOP("TrafficMonitor", "从站设备故障")},
+    {0x05, "acknowledge", QT_TRANSLATE_NOOP("TrafficMonitor", "确认")},
+    {0x06, "server device busy", QT_TRANSLATE_NOOP("TrafficMonitor", "从站设备忙")},
+    {0x08, "memory parity error", QT_TRANSLATE_NOOP("TrafficMonitor", "存储奇偶性差错")},
+    {0x0A, "gateway path unavailable", QT_TRANSLATE_NOOP("TrafficMonitor", "网关路径不可用")},
+    {0x0B, "gateway target device failed to respond", QT_TRANSLATE_NOOP("TrafficMonitor", "网关目标设备响应失败")},
+};
+const ExceptionNames kUnknownException{0, "unknown exception", QT_TRANSLATE_NOOP("TrafficMonitor", "未知异常")};
+
+const ExceptionNames &namesOf(std::uint8_t code)
+{
+    for (const ExceptionNames &names : kExceptionNames) {
+        if (names.code == code)
+            return names;
+    }
+    return kUnknownException;
+}
+
+} // namespace
+
 const char *exceptionName(std::uint8_t code)
 {
-    switch (code) {
-    case ModbusException::IllegalFunction: return "illegal function";
-    case ModbusException::IllegalAddress: return "illegal data address";
-    case ModbusException::IllegalValue: return "illegal data value";
-    case ModbusException::DeviceFailure: return "server device failure";
-    case 0x05: return "acknowledge";
-    case 0x06: return "server device busy";
-    case 0x08: return "memory parity error";
-    case 0x0A: return "gateway path unavailable";
-    case 0x0B: return "gateway target device failed to respond";
-    default: return "unknown exception";
-    }
+    return namesOf(code).english;
+}
+
+const char *exceptionNameChinese(std::uint8_t code)
+{
+    return namesOf(code).chinese;
 }
 
 int buildReadRequest(std::uint8_t *frame, std::uint8_t address, std::uint16_t firstRegister,

@@ -51,6 +51,8 @@ constexpr std::uint8_t kExceptionFlag = 0x80;
 bool isExceptionReply(const std::uint8_t *frame, int n);
 // The standard name of a Modbus exception code ("illegal data address").
 const char *exceptionName(std::uint8_t code);
+// Its name in Chinese ("非法数据地址"), as the window and a Chinese report give it.
+const char *exceptionNameChinese(std::uint8_t code);
 
 // The exception codes the gateway answers with.
 namespace ModbusException {

@@ -416,7 +416,7 @@ void LinkTest::detection()
 }
 
 // A commissioning reason as the Chinese window and report show it: forms within
-// forms, the more particular form first, values and the decoder's words kept.
+// forms, the more particular form first, values kept, an exception named in Chinese.
 void LinkTest::reasonsInChinese_data()
 {
     QTest::addColumn<QString>("english");
@@ -426,7 +426,8 @@ void LinkTest::reasonsInChinese_data()
     QTest::newRow("cut short before no valid answer") << reasonOf(Reason::CutShort, {reasonOf(Reason::Try, {"1"})})
                                                       << QString("尝试 1 次均无有效应答（最后一次应答不完整）");
     QTest::newRow("values with a %") << reasonOf(Reason::WroteReadBack, {"%2", "4,20"}) << QString("写入 %2，读回 4,20");
-    QTest::newRow("decoder's words") << QString("exception 02 illegal data address") << QString("exception 02 illegal data address");
+    QTest::newRow("an exception, within a form") << reasonOf(Reason::ReadFailed, {"3", "mode", "exception 0B gateway target device failed to respond"})
+                                                 << QString("网关 3：mode：异常 0B 网关目标设备响应失败");
     // Refused profiles, as the parser words them.
     const auto refused = [](const char *name, const QByteArray &json, const char *chinese) {
         QString error;
