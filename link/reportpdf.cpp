@@ -162,7 +162,8 @@ bool writeReportPdf(const CommissionReport &report, const QString &path, ReportL
         writer.setTitle(say(Word::Title, l));
         writer.setCreator(QStringLiteral("nvb8140t-tool ") + report.toolVersion);
         writer.setPageSize(QPageSize(QPageSize::A4));
-        writer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
+        // The document, printed on the writer's pages, keeps 2 cm on each side of its own.
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
         QTextDocument document;
         // Latin letters and digits from a Latin face, so that the text copies out of
         // the PDF as it reads; Chinese falls back to a CJK face.
