@@ -1,8 +1,9 @@
 #pragma once
 
-// What the fuzz targets share: a reader over the input, requests built from it
+// What the fuzz targets share: Qt kept quiet, a reader over the input, requests built from it
 // with the frame builders, and the way a broken invariant is reported.
 #include <QByteArray>
+#include <QtGlobal>
 
 #include <algorithm>
 #include <cstddef>
@@ -20,6 +21,13 @@
         if (!(condition))                                                                                              \
             __builtin_trap();                                                                                          \
     } while (false)
+
+// Qt's messages, the link's debug output among them, would only slow a run.
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+    return 0;
+}
 
 class FuzzInput
 {

@@ -154,8 +154,6 @@ void EndToEndTest::writtenThenReadBack_data()
     row("pushButtonJSQchange", "comboBoxJSQ=中继器", "03F0=0001", "BtoJSQRead");
     row("BtnWrRange", "lineLower=4.2 lineUpper=20", "03E9=002A 03EA=00C8", "BtnRdRange");
     row("btnWrFreq", "lineFreq=470", "0003=0032", "btnReadFreq");
-    row("btnWrSF", "lineSF2=12 lineSF=12", "03EC=000C", "btnReadSF");
-    row("btnWrNum", "lineTrNum=250", "03E8=00FA", "btnRdNum");
     row("btnWrID", "lineID=0xBEEF", "03EB=BEEF", "btnRdID");
     row("btnWrAnologOut", "lineAnalogOut=65535", "03EF=FFFF", "btnRdAnologOut");
 }

@@ -15,11 +15,6 @@
 
 namespace {
 
-QByteArray crc(const char *hex)
-{
-    return withCrc(bytes(hex));
-}
-
 LinkRequest request(const QByteArray &frame, int timeoutMs = 300, int retries = 0, bool anySender = false)
 {
     return {frame, 0, timeoutMs, retries, anySender};
@@ -97,27 +92,27 @@ void LinkTest::replies_data()
         QTest::newRow(name) << frame << anySender << reply << QString::fromLatin1(pieces) << int(outcome)
                             << (taken < 0 ? int(reply.size()) : taken);
     };
-    const QByteArray read = crc("05 03 00 02 00 01");
-    row("read", read, crc("05 03 02 00 02"), LinkResult::Accepted);
-    row("read in pieces", read, crc("05 03 02 00 02"), LinkResult::Accepted, -1, "1+2+3");
-    row("read, another address", read, crc("06 03 02 00 02"), LinkResult::CheckFailed);
-    row("read, another function", read, crc("05 04 02 00 02"), LinkResult::CheckFailed);
-    row("read, another count", read, crc("05 03 04 00 02 00 03"), LinkResult::CheckFailed, 7);
+    const QByteArray read = rtu("05 03 00 02 00 01");
+    row("read", read, rtu("05 03 02 00 02"), LinkResult::Accepted);
+    row("read in pieces", read, rtu("05 03 02 00 02"), LinkResult::Accepted, -1, "1+2+3");
+    row("read, another address", read, rtu("06 03 02 00 02"), LinkResult::CheckFailed);
+    row("read, another function", read, rtu("05 04 02 00 02"), LinkResult::CheckFailed);
+    row("read, another count", read, rtu("05 03 04 00 02 00 03"), LinkResult::CheckFailed, 7);
     row("read, bad CRC", read, bytes("05 03 02 00 02 00 00"), LinkResult::CheckFailed);
-    row("read, exception", read, crc("05 83 02"), LinkResult::Exception);
-    row("read, another gateway's exception", read, crc("06 83 02"), LinkResult::CheckFailed);
-    row("read, exception to another function", read, crc("05 90 02"), LinkResult::CheckFailed);
-    row("two registers", crc("05 03 03 E9 00 02"), crc("05 03 04 00 28 00 C8"), LinkResult::Accepted);
-    row("address 0x64, not a cloud frame", crc("64 03 00 01 00 01"), crc("64 03 02 00 64"), LinkResult::Accepted);
-    row("address 0xAA, not a loop frame", crc("AA 03 00 01 00 01"), crc("AA 03 02 00 AA"), LinkResult::Accepted);
-    row("broadcast read: the reply names its sender", crc("00 03 00 01 00 01"), crc("07 03 02 00 07"), LinkResult::Accepted);
-    row("search: the reply names its sender", crc("09 03 00 01 00 01"), crc("03 03 02 00 03"), LinkResult::Accepted, -1, "",
+    row("read, exception", read, rtu("05 83 02"), LinkResult::Exception);
+    row("read, another gateway's exception", read, rtu("06 83 02"), LinkResult::CheckFailed);
+    row("read, exception to another function", read, rtu("05 90 02"), LinkResult::CheckFailed);
+    row("two registers", rtu("05 03 03 E9 00 02"), rtu("05 03 04 00 28 00 C8"), LinkResult::Accepted);
+    row("address 0x64, not a cloud frame", rtu("64 03 00 01 00 01"), rtu("64 03 02 00 64"), LinkResult::Accepted);
+    row("address 0xAA, not a loop frame", rtu("AA 03 00 01 00 01"), rtu("AA 03 02 00 AA"), LinkResult::Accepted);
+    row("broadcast read: the reply names its sender", rtu("00 03 00 01 00 01"), rtu("07 03 02 00 07"), LinkResult::Accepted);
+    row("search: the reply names its sender", rtu("09 03 00 01 00 01"), rtu("03 03 02 00 03"), LinkResult::Accepted, -1, "",
         true);
-    const QByteArray write = crc("05 10 00 02 00 01 02 00 03");
-    row("write acknowledged", write, crc("05 10 00 02 00 01"), LinkResult::Accepted);
-    row("write, another register acknowledged", write, crc("05 10 00 03 00 01"), LinkResult::CheckFailed);
-    row("write, another address acknowledged", write, crc("7F 10 00 02 00 01"), LinkResult::CheckFailed);
-    row("write, exception", write, crc("05 90 03"), LinkResult::Exception);
+    const QByteArray write = rtu("05 10 00 02 00 01 02 00 03");
+    row("write acknowledged", write, rtu("05 10 00 02 00 01"), LinkResult::Accepted);
+    row("write, another register acknowledged", write, rtu("05 10 00 03 00 01"), LinkResult::CheckFailed);
+    row("write, another address acknowledged", write, rtu("7F 10 00 02 00 01"), LinkResult::CheckFailed);
+    row("write, exception", write, rtu("05 90 03"), LinkResult::Exception);
     row("channel", bytes("AA 04 0C AA"), bytes("AA 05 0C 02 AA"), LinkResult::Accepted);
     row("channel, another command byte", bytes("AA 04 0C AA"), bytes("AA 05 08 09 AA"), LinkResult::CheckFailed);
     row("channel, another length byte", bytes("AA 04 0C AA"), bytes("AA 22 0C 09 AA"), LinkResult::CheckFailed);
@@ -126,7 +121,7 @@ void LinkTest::replies_data()
     row("cloud OK", bytes("64 64 02 72 31"), "OK\r\n", LinkResult::Accepted, -1, "2+2");
     row("cloud ERROR is a refusal", bytes("64 64 02 72 31"), "ERROR\r\n", LinkResult::Refused);
     row("no reply", read, QByteArray(), LinkResult::NoReply);
-    row("a read cut short", read, crc("05 03 02 00 02").left(5), LinkResult::NoReply);
+    row("a read cut short", read, rtu("05 03 02 00 02").left(5), LinkResult::NoReply);
     row("loop range write awaits nothing", bytes("AA 0D 01 00 00 00 80 40 00 00 A0 41 AA"), QByteArray(), LinkResult::Sent);
     row("test current awaits nothing", bytes("AA 05 02 78 AA"), QByteArray(), LinkResult::Sent);
     row("cloud connect awaits nothing", bytes("64 C8"), QByteArray(), LinkResult::Sent);
@@ -171,10 +166,10 @@ void LinkTest::queue_data()
     QTest::addColumn<int>("firstOutcome");
     QTest::addColumn<int>("gapMs"); // at least, before the second goes out
 
-    const QByteArray read = crc("05 03 00 02 00 01");
-    QTest::newRow("after the reply") << read << crc("05 03 02 00 02") << int(LinkResult::Accepted) << 150;
+    const QByteArray read = rtu("05 03 00 02 00 01");
+    QTest::newRow("after the reply") << read << rtu("05 03 02 00 02") << int(LinkResult::Accepted) << 150;
     QTest::newRow("after the time-out") << read << QByteArray() << int(LinkResult::NoReply) << 300;
-    QTest::newRow("after an exception") << read << crc("05 83 02") << int(LinkResult::Exception) << 150;
+    QTest::newRow("after an exception") << read << rtu("05 83 02") << int(LinkResult::Exception) << 150;
     QTest::newRow("after a frame that awaits nothing") << bytes("AA 05 02 78 AA") << QByteArray() << int(LinkResult::Sent)
                                                         << 40;
 }
@@ -186,7 +181,7 @@ void LinkTest::queue()
     QFETCH(int, firstOutcome);
     QFETCH(int, gapMs);
 
-    const QByteArray second = crc("05 03 03 EE 00 01");
+    const QByteArray second = rtu("05 03 03 EE 00 01");
     QElapsedTimer clock;
     clock.start();
     link->submit(request(first));
@@ -199,11 +194,11 @@ void LinkTest::queue()
     }
     QVERIFY(line->expect(second));
     QVERIFY2(clock.elapsed() >= gapMs, qPrintable(QString::number(clock.elapsed())));
-    line->write(crc("05 03 02 00 3C"));
+    line->write(rtu("05 03 02 00 3C"));
     const QVector<LinkResult> got = results(2);
     QCOMPARE(got.size(), 2);
     QCOMPARE(int(got[0].outcome), firstOutcome);
-    QCOMPARE(got[1].reply, crc("05 03 02 00 3C"));
+    QCOMPARE(got[1].reply, rtu("05 03 02 00 3C"));
     QCOMPARE(int(got[1].outcome), int(LinkResult::Accepted));
 }
 
@@ -218,12 +213,12 @@ void LinkTest::lateReplies_data()
     QTest::addColumn<int>("nextAfterMs");  // the next request is on the wire no sooner
     QTest::addColumn<QString>("outcomes"); // of the first and the next, late ones marked
 
-    const QByteArray sameShape = crc("05 03 00 03 00 01");
+    const QByteArray sameShape = rtu("05 03 00 03 00 01");
     QTest::newRow("time-out, then a late reply") << 0 << QByteArray() << 300 << 1 << 0 << "NoReply, Accepted late";
     QTest::newRow("a retry's reply is late") << 1 << sameShape << 0 << 2 << 100 << "Accepted, Accepted";
     QTest::newRow("an owed reply never comes: the next waits its bound") << 1 << sameShape << 0 << 1 << 550
                                                                            << "Accepted, Accepted";
-    QTest::newRow("another gateway's request does not wait") << 1 << crc("06 03 00 02 00 01") << 0 << 1 << 0
+    QTest::newRow("another gateway's request does not wait") << 1 << rtu("06 03 00 02 00 01") << 0 << 1 << 0
                                                                << "Accepted, Accepted";
 }
 
@@ -236,8 +231,8 @@ void LinkTest::lateReplies()
     QFETCH(int, nextAfterMs);
     QFETCH(QString, outcomes);
 
-    const QByteArray first = crc("05 03 00 02 00 01");
-    const QByteArray firstAnswer = crc("05 03 02 00 02");
+    const QByteArray first = rtu("05 03 00 02 00 01");
+    const QByteArray firstAnswer = rtu("05 03 02 00 02");
     link->submit(request(first, 200, retries));
     for (int attempt = 0; attempt <= retries; ++attempt)
         QVERIFY(line->expect(first, 400));
@@ -271,9 +266,9 @@ void LinkTest::lateReplies()
 void LinkTest::lineGoesAway()
 {
     QSignalSpy lost(link.get(), &Link::lineLost);
-    link->submit(request(crc("05 03 00 02 00 01"), 5000));
-    link->submit(request(crc("05 03 00 03 00 01"), 5000));
-    QVERIFY(line->expect(crc("05 03 00 02 00 01")));
+    link->submit(request(rtu("05 03 00 02 00 01"), 5000));
+    link->submit(request(rtu("05 03 00 03 00 01"), 5000));
+    QVERIFY(line->expect(rtu("05 03 00 02 00 01")));
     line->hangUp();
     const QVector<LinkResult> got = results(2, 1000);
     QCOMPARE(got.size(), 2);
@@ -281,7 +276,7 @@ void LinkTest::lineGoesAway()
     QCOMPARE(int(got[1].outcome), int(LinkResult::LineLost));
     QCOMPARE(lost.size(), 1);
     QVERIFY(!link->isOpen());
-    link->submit(request(crc("05 03 00 02 00 01")));
+    link->submit(request(rtu("05 03 00 02 00 01")));
     QCOMPARE(int(results(1).value(0).outcome), int(LinkResult::NotSent));
 }
 
@@ -389,11 +384,11 @@ void LinkTest::detection()
     Link stand;
     QStringList sent;
     std::atomic<bool> stop{false};
-    const QByteArray good = crc("07 03 02 00 07"), other = crc("09 03 02 00 09");
+    const QByteArray good = rtu("07 03 02 00 07"), other = rtu("09 03 02 00 09");
     stand.setWire([&](const QByteArray &frame) {
         sent << lineSettingText({stand.port().baudRate(), stand.port().parity()});
         stop = sent.size() == stopAfter;
-        if (sent.last() != gateway || frame != crc("00 03 00 01 00 01"))
+        if (sent.last() != gateway || frame != rtu("00 03 00 01 00 01"))
             return;
         QByteArray reply = good; // the line holds low where either gateway sends a 0 bit
         for (int i = 0; answer == "collision" && i < reply.size(); ++i)

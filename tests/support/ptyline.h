@@ -44,5 +44,7 @@ private:
 
 // Hex text ("01 03 00 01") to bytes.
 QByteArray bytes(const char *hex);
+// A Modbus RTU frame from its hex, its CRC appended.
+inline QByteArray rtu(const char *hex) { return withCrc(bytes(hex)); }
 // Runs the event loop for the given time.
 void settle(int ms);
