@@ -136,7 +136,6 @@ void RequestsTest::requests_data()
         QTest::addRow("no gateway: %s", button) << QString::fromLatin1(button) << -1 << QStringList{"linegaidizhi=9"}
                                                  << QByteArray() << kNoGateway << 0 << -1;
     modbus("address 5 to 9", "Btoxiugai", {"linegaidizhi=9"}, "05 10 00 01 00 01 02 00 09", 0x03);
-    modbus("address 247", "Btoxiugai", {"linegaidizhi=247"}, "05 10 00 01 00 01 02 00 F7", 0x03);
     refused("address 248", "Btoxiugai", {"linegaidizhi=248"}, "地址应为1到247的整数");
     modbus("parity odd", "BtoxiugaiJ", {"comjiaoyanwei2=奇校验"}, "05 10 00 00 00 01 02 00 01", 0x06);
     modbus("baud 2400", "BtoxiugaiB", {"combotelv2=2400"}, "05 10 00 02 00 01 02 00 00", 0x07);

@@ -220,7 +220,6 @@ private slots:
         row("loop-range", "-1,-1e-40", "", "expected 0 or a magnitude from 1.17549435e-38 to 3.4e+38");
         row("loop-range", "0,1.17549435e-38", "0,1.17549e-38"); // the smallest full single
         row("frequency", "433.5", "", "expected a whole number from 420 to 675");
-        row("loop-channel", "", "", "expected a whole number from 1 to 256");
         row("gateway-id", "12345", "", "expected a whole number from 0x0000 to 0xFFFF");
     }
     void settingValues()
