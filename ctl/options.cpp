@@ -406,8 +406,7 @@ QString settingsHelp()
 ParseOutcome parseCommandLine(const QStringList &arguments, CtlOptions *options, QString *error)
 {
     QCommandLineParser parser;
-    addOptions(&parser);
-    if (const ParseOutcome outcome = parseHelpOrVersion(&parser, arguments, error); outcome != ParseOutcome::Run)
+    if (const ParseOutcome outcome = parseHelpOrVersion(&parser, addOptions, arguments, error); outcome != ParseOutcome::Run)
         return outcome;
 
     CtlOptions result;

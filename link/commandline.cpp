@@ -30,8 +30,10 @@ QString parseFailure(const QCommandLineParser &parser)
 
 } // namespace
 
-ParseOutcome parseHelpOrVersion(QCommandLineParser *parser, const QStringList &arguments, QString *error)
+ParseOutcome parseHelpOrVersion(QCommandLineParser *parser, void (*addOptions)(QCommandLineParser *),
+                                const QStringList &arguments, QString *error)
 {
+    addOptions(parser);
     if (!parser->parse(arguments)) {
         *error = parseFailure(*parser);
         return ParseOutcome::UsageError;

@@ -23,6 +23,7 @@ void stopOnSignals(std::atomic<bool> *flag);
 // A whole number in decimal from low to high, surrounding spaces allowed.
 bool parseInt(const QString &text, int low, int high, int *value);
 
-// Parses with the options already added. Run means the caller goes on to read
+// Adds the program's options, then parses. Run means the caller goes on to read
 // the values; on UsageError, error is one line in the style of our other messages.
-ParseOutcome parseHelpOrVersion(QCommandLineParser *parser, const QStringList &arguments, QString *error);
+ParseOutcome parseHelpOrVersion(QCommandLineParser *parser, void (*addOptions)(QCommandLineParser *),
+                                const QStringList &arguments, QString *error);

@@ -186,8 +186,7 @@ void addOptions(QCommandLineParser *parser)
 ParseOutcome parseCommandLine(const QStringList &arguments, SimOptions *options, QString *error)
 {
     QCommandLineParser parser;
-    addOptions(&parser);
-    if (const ParseOutcome outcome = parseHelpOrVersion(&parser, arguments, error); outcome != ParseOutcome::Run)
+    if (const ParseOutcome outcome = parseHelpOrVersion(&parser, addOptions, arguments, error); outcome != ParseOutcome::Run)
         return outcome;
     if (!parser.positionalArguments().isEmpty()) {
         *error = QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first());
