@@ -201,6 +201,8 @@ void CommissioningWindow::retranslate()
     startLabel->setText(tr("起始地址"));
     countLabel->setText(tr("数量"));
     count->setSpecialValueText(tr("不限"));
+    // The box does not ask its layout for the room a longer word needs.
+    count->updateGeometry();
     metersLabel->setText(tr("记录仪表读数"));
     startButton->setText(tr("开始"));
     stopButton->setText(tr("停止"));

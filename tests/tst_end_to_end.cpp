@@ -5,6 +5,7 @@
 
 #include <QPlainTextEdit>
 #include <QSocketNotifier>
+#include <QSpinBox>
 
 #include <memory>
 #include <modbus/modbus.h>
@@ -382,6 +383,8 @@ void EndToEndTest::commissioning()
     fixture.click("Btoyuyan");
     QTRY_COMPARE(table->horizontalHeaderItem(4)->text() + ' ' + (table->rowCount() ? table->item(0, 4)->text() : QString()),
                  results.isEmpty() ? QStringLiteral("Result ") : QStringLiteral("Result verified"));
+    const auto *count = window->findChild<QSpinBox *>(QStringLiteral("gatewayCount")); // "until stopped" shows whole
+    QTRY_VERIFY(count->width() >= count->sizeHint().width());
     fixture.click("Btoyuyan");
     if (results.isEmpty()) {
         QVERIFY(!window->findChild<QPushButton *>(QStringLiteral("reportJsonButton"))->isEnabled());
