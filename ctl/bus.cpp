@@ -30,8 +30,7 @@ bool Bus::reopen(const LineSetting &setting, QString *error)
     m_setting = setting;
     if (m_link.reopen(setting))
         return true;
-    *error = QStringLiteral("cannot open %1 at %2: %3")
-                 .arg(m_link.port().portName(), lineSettingText(setting), m_link.port().errorString());
+    *error = cannotOpenText(m_link.port(), setting);
     return false;
 }
 

@@ -1,7 +1,6 @@
 #include "commissioning.h"
 
 #include <QEventLoop>
-#include <QSerialPortInfo>
 
 #include "detector.h"
 #include "frames.h"
@@ -44,20 +43,6 @@ bool lineGone(const LinkResult &result)
 LineSetting lineOf(QSerialPort &port)
 {
     return {port.baudRate(), port.parity()};
-}
-
-// The system lists no pseudo-terminal, so one has no system location; Qt names
-// a port under /dev by the rest of its path.
-QString portPath(const QSerialPort &port)
-{
-    const QString listed = QSerialPortInfo(port).systemLocation();
-    if (!listed.isEmpty())
-        return listed;
-#ifdef Q_OS_UNIX
-    if (!port.portName().startsWith(QLatin1Char('/')))
-        return QStringLiteral("/dev/") + port.portName();
-#endif
-    return port.portName();
 }
 
 bool sameLine(const LineSetting &a, const LineSetting &b)
@@ -481,7 +466,7 @@ bool Commissioner::moveLine(const LineSetting &setting)
     m_line = setting;
     if (m_link.reopen(setting))
         return true;
-    finish(reasonOf(Reason::CannotOpen, {m_link.port().portName(), lineSettingText(setting), m_link.port().errorString()}));
+    finish(cannotOpenText(m_link.port(), setting));
     return false;
 }
 

@@ -1,8 +1,10 @@
 #include "detector.h"
 
 #include <QEventLoop>
+#include <QSerialPortInfo>
 #include <QTimer>
 
+#include "commissionreport.h"
 #include "frames.h"
 #include "registers.h"
 #include "settings.h"
@@ -36,6 +38,25 @@ QString lineSettingText(const LineSetting &setting)
     return QStringLiteral("baud=%1 parity=%2")
         .arg(setting.baud)
         .arg(findSetting(QStringLiteral("parity"))->choices.value(parityIndex(setting.parity)));
+}
+
+// The system lists no pseudo-terminal, so one has no system location; Qt names
+// a port under /dev by the rest of its path.
+QString portPath(const QSerialPort &port)
+{
+    const QString listed = QSerialPortInfo(port).systemLocation();
+    if (!listed.isEmpty())
+        return listed;
+#ifdef Q_OS_UNIX
+    if (!port.portName().startsWith(QLatin1Char('/')))
+        return QStringLiteral("/dev/") + port.portName();
+#endif
+    return port.portName();
+}
+
+QString cannotOpenText(const QSerialPort &port, const LineSetting &setting)
+{
+    return reasonOf(Reason::CannotOpen, {portPath(port), lineSettingText(setting), port.errorString()});
 }
 
 LineSetting settingAfterWrite(const LineSetting &now, std::uint16_t reg, std::uint16_t value)
@@ -83,9 +104,7 @@ void Detector::tryNext()
     if (!m_running)
         return;
     if (!m_link.reopen(setting)) {
-        finish(Detection::PortFailed, QStringLiteral("cannot open %1 at %2: %3")
-                                          .arg(m_link.port().portName(), lineSettingText(setting),
-                                               m_link.port().errorString()));
+        finish(Detection::PortFailed, cannotOpenText(m_link.port(), setting));
         return;
     }
     LinkRequest request;

@@ -19,6 +19,11 @@
 const QVector<LineSetting> &detectionOrder();
 // "baud=9600 parity=none", in the settings table's words.
 QString lineSettingText(const LineSetting &setting);
+// The port's path as the system names it: "/dev/ttyUSB0", also for a pseudo-terminal.
+QString portPath(const QSerialPort &port);
+// Why the port did not open at the setting, naming it by its path:
+// "cannot open /dev/ttyUSB0 at baud=9600 parity=none: No such file or directory".
+QString cannotOpenText(const QSerialPort &port, const LineSetting &setting);
 // The line the gateway answers on once this value is written to this register:
 // the same one but for its baud rate or parity registers.
 LineSetting settingAfterWrite(const LineSetting &now, std::uint16_t reg, std::uint16_t value);

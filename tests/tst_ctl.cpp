@@ -440,6 +440,8 @@ void CtlTest::commands_data()
     refused("argument too many", "scan 7", "unexpected argument '7' after scan");
     QTest::newRow("empty port") << "--port= get" << 0 << 2 << "" << "invalid value '' for --port: expected a device path" << "0" << "";
     QTest::newRow("no port") << "get" << 0 << 2 << "" << "--port PATH is required" << "0" << "";
+    for (const char *command : {"get", "detect"}) // the port named by its path
+        QTest::addRow("no such port, %s", command) << QString("--port nvb-none ") + command << 0 << 1 << "" << "cannot open /dev/nvb-none at baud=9600 parity=none: No such file or directory" << "0" << "";
     refused("region not UTF-8", "cloud --region cn\\0377", "invalid value 'cn\uFFFD' for --region: expected valid UTF-8 text");
     refused("secret not UTF-8", "cloud --secret-file - < k\\0351y", "invalid value '-' for --secret-file: expected a secret in valid UTF-8");
     refused("secret file empty", "cloud --secret-file=", "invalid value '' for --secret-file: expected a readable file or '-' for standard input");
