@@ -74,8 +74,9 @@ QString row(const QStringList &cells, bool header = false)
 
 QString table(const QStringList &header, const QVector<QStringList> &rows)
 {
-    QString html = QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\" width=\"100%\">")
-                   + row(header, true);
+    // The header row in thead, so a table that runs onto the next page shows it there again.
+    QString html = QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\" width=\"100%\"><thead>")
+                   + row(header, true) + QStringLiteral("</thead>");
     for (const QStringList &cells : rows)
         html += row(cells);
     return html + QStringLiteral("</table>");
