@@ -138,6 +138,8 @@ private slots:
         row("cloud parameter", bytes("64 64 06") + "a/b,0,0", "OK\r\n", "cloud: publish topic = \"a/b,0,0\"", "cloud: \"OK\"");
         // The mark tells nothing of the secret's length.
         row("cloud secret", bytes("64 64 04") + "s3", "OK\r\n", "cloud: device secret (hidden)", "cloud: \"OK\"", "64 64 04 <secret>");
+        // Eleven bytes and more: still a cloud frame, not taken for a write.
+        row("cloud long secret", bytes("64 64 04") + QByteArray(67, 'k'), "OK\r\n", "cloud: device secret (hidden)", "cloud: \"OK\"", "64 64 04 <secret>");
         row("cloud empty secret", bytes("64 64 04"), "OK\r\n", "cloud: device secret (hidden)", "cloud: \"OK\"", "64 64 04 <secret>");
         row("cloud unknown", bytes("64 64 09 41"), "ERROR\r\n", "cloud: unknown parameter 0x09", "cloud: \"ERROR\"");
         row("cloud mode", bytes("64 64 01"), "OK\r\n", "cloud: confirm mode", "cloud: \"OK\"");
