@@ -101,13 +101,18 @@ void Qwa::handleCalibrationFailed(const std::uint8_t *, int)
     ui.lineDL->setText(tr("开启失败"));
 }
 
-void Qwa::handleChannelReply(const std::uint8_t *reply, int)
+// A reply the link accepted for a request of another shape than this code's shows nothing.
+void Qwa::handleChannelReply(const std::uint8_t *reply, int n)
 {
+    if (n < kLoopChannelReplyLength)
+        return;
     ui.lineTDxiugai->setText(shownValue(GatewayRegister::Channel, loopChannelOf(reply)));
 }
 
-void Qwa::handleLoopRangeReply(const std::uint8_t *reply, int)
+void Qwa::handleLoopRangeReply(const std::uint8_t *reply, int n)
 {
+    if (n < kLoopRangeReplyLength)
+        return;
     ui.lineBSdown->setText(floatText(loopRangeLower(reply)));
     ui.lineBSup->setText(floatText(loopRangeUpper(reply)));
 }
