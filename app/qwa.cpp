@@ -89,15 +89,19 @@ bool Qwa::eventFilter(QObject *watched, QEvent *event)
 }
 
 // Asking the system for its ports takes longer than building the form, and
-// slows the start-up even on a thread of its own; the window is shown first.
+// slows the start-up even on a thread of its own: it starts once the first
+// paint is on the screen.
 void Qwa::paintEvent(QPaintEvent *event)
 {
     QWidget::paintEvent(event);
-    if (portsAsked.valid())
+    if (portsAskedFor)
         return;
-    portsAsked = std::async(std::launch::async, [this] {
-        const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-        QMetaObject::invokeMethod(this, [this, ports] { takeFirstPortList(ports); }, Qt::QueuedConnection);
+    portsAskedFor = true;
+    QTimer::singleShot(0, this, [this] {
+        portsAsked = std::async(std::launch::async, [this] {
+            const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+            QMetaObject::invokeMethod(this, [this, ports] { takeFirstPortList(ports); }, Qt::QueuedConnection);
+        });
     });
 }
 

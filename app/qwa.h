@@ -270,6 +270,7 @@ private:
     QTimer *acquireTimer;
     bool portOpen;
     // The system's port list, asked for once the window is first painted.
+    bool portsAskedFor = false;
     std::future<void> portsAsked;
     int searchAddress;
     Link serialLink;
