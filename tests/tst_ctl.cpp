@@ -164,6 +164,8 @@ Run ctl(const QString &line, Setup setup = Plain)
         text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), files.filePath("report.pdf"), QStringLiteral("-")});
     if (!run.pdf.isEmpty() && text.waitForFinished(20000))
         run.pdfText = text.readAllStandardOutput();
+    else if (!run.pdf.isEmpty())
+        run.pdfText = "pdftotext (poppler-utils) did not run: " + text.errorString().toUtf8();
     run.held = QString::asprintf("parity=%d baudCode=%d frequency=0x%04X rangeLower=%d rangeUpper=%d gatewayId=0x%04X "
                                  "spreadingFactor=%d loopChannel=%d loop=%.9g,%.9g connected=%d", g.parity, g.baudCode,
                                  g.frequency, g.rangeLower, g.rangeUpper, g.gatewayId, g.spreadingFactor, g.loopChannel,
